@@ -1,0 +1,117 @@
+// The main window of AppVantor: its widgets come from UniteAppVantor.ui, its methods are the
+// event handlers. The handlers are spread over several files, one per area of the window:
+//   UniteAppVantor.cpp          construction, start-up, communication settings, settings file
+//   UniteAppVantorMesures.cpp   live measurements and monitoring (Vantor page, "Signals", "Monitoring")
+//   UniteAppVantorConfig.cpp    sensor configuration, identity, self test and reset
+//   UniteAppVantorRegistres.cpp register read/write tool (hidden page)
+//   UniteAppVantorCommande.cpp  raw MODBUS command tool (hidden page)
+//   UniteAppVantorScrute.cpp    bus scan
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QTimer;
+class QCloseEvent;
+class QShowEvent;
+class TStockAppXml;
+class TStockApp;
+
+namespace Ui {
+class TFenetrePrincipale;
+}
+
+class TFenetrePrincipale : public QWidget {
+    Q_OBJECT
+
+public:
+    // fichierReglages: the settings file; empty means "AppVantor.xml" beside the executable.
+    explicit TFenetrePrincipale(QWidget* parent = nullptr, const QString& fichierReglages = QString());
+    ~TFenetrePrincipale() override;
+
+    // Every error box of the window goes through here: modal, caption "Erreur", error icon,
+    // one "OK" button. When captureErreur is set, the text is handed to it instead (tests).
+    void MontreErreur(const QString& texte);
+    std::function<void(const QString&)> captureErreur;
+
+    Ui::TFenetrePrincipale* ui;
+
+    // Timers of the window (non-visual members).
+    QTimer* TimerAccel;
+    QTimer* TimerTempe;
+    QTimer* TimerMonit;
+    QTimer* PeriodCommande;
+    QTimer* TimerMonitoring;
+
+    TStockAppXml* StockAppXml;
+    TStockApp* StockApp;
+
+public slots:
+    // --- start-up and communication settings (UniteAppVantor.cpp) ---
+    void FormCreate();
+    void FormShow();
+    void ChoixPortChange();
+    void ChoixBRChange();
+    void ChoixPariteChange();
+
+    // --- measurements and monitoring (UniteAppVantorMesures.cpp) ---
+    void ChoixAccelerationClick();
+    void TimerAccelTimer();
+    void ChoixTempeClick();
+    void TimerTempeTimer();
+    void ChoixMonitorClick();
+    void TimerMonitTimer();
+    void EteintLeds();
+    void AllumeLeds();
+    void ColoreLeds1a8(std::uint8_t octet);
+    void ColoreLeds9a16(std::uint8_t octet);
+
+    // --- configuration, identity, self test and reset (UniteAppVantorConfig.cpp) ---
+    void BoutLitFiltreClick();
+    void BoutEcritFiltreClick();
+    void BoutLitFifoClick();
+    void BoutEcritFifoClick();
+    void BoutLitBaudRateClick();
+    void BoutEcritBaudRateClick();
+    void BoutLitIdClick();
+    void BoutEcritIdClick();
+    void BoutLitVersionClick();
+    void BoutLitNumSerieClick();
+    void BoutAutoTestClick();
+    void BoutResetClick();
+    std::int32_t EcritRegistresSysteme(const std::string& texte, std::uint8_t premierRegistre);
+
+    // --- register read/write tool (UniteAppVantorRegistres.cpp) ---
+    void BoutEnvoiClick();
+    void RadioGrpLecEcrClick();
+
+    // --- raw command tool (UniteAppVantorCommande.cpp) ---
+    void BoutEnvoiCmdClick();
+    void ChoixPeriodiqueClick();
+    void PeriodCommandeTimer();
+
+    // --- bus scan (UniteAppVantorScrute.cpp) ---
+    void BoutScruteClick();
+    void BoutArreteScruteClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Applies the identifier of EditId to the driver: MODBUS_SetupConnect(-1, -1, -1, EditId).
+    void AppliqueIdentifiant();
+
+    // --- start-up (UniteAppVantor.cpp) ---
+    bool m_premierAffichage = true;
+
+    // --- bus scan (UniteAppVantorScrute.cpp) ---
+    bool m_arretScrute = false;        // set by "Stop", cleared when a scan starts
+    bool m_scrutationEnCours = false;  // a scan is running (a second one is refused)
+    bool m_fermetureDemandee = false;  // the window was asked to close during a scan
+};
