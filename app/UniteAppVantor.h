@@ -8,6 +8,8 @@
 //   UniteAppVantorScrute.cpp    bus scan
 #pragma once
 
+#include <QIcon>
+#include <QList>
 #include <QString>
 #include <QWidget>
 
@@ -47,6 +49,9 @@ public:
     QTimer* TimerMonit;
     QTimer* PeriodCommande;
     QTimer* TimerMonitoring;
+
+    // Image list of the bus scan list: 0 a globe, 1 gears, 2 a grey module (16 x 16).
+    QList<QIcon> ListeImages;
 
     TStockAppXml* StockAppXml;
     TStockApp* StockApp;
