@@ -1,0 +1,59 @@
+#include "DeviceNames.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <climits>
+#include <cstdint>
+
+namespace {
+
+constexpr const char kComPrefix[] = "\\\\.\\COM";
+
+// n of a "\\.\COMn" name, or 0 when the name is not of that form.
+std::uint64_t ComNumber(const std::string& name)
+{
+    const std::string prefix = kComPrefix;
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+        return 0;
+    std::uint64_t n = 0;
+    for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+        const char c = name[i];
+        if (c < '0' || c > '9')
+            return 0;
+        n = n * 10 + static_cast<std::uint64_t>(c - '0');
+        if (n > INT_MAX)
+            return 0;
+    }
+    return n;
+}
+
+}  // namespace
+
+std::string ResolveDeviceName(const std::string& name, const std::string& exeDir)
+{
+    const std::uint64_t n = ComNumber(name);
+    if (n == 0)
+        return name;
+    if (!exeDir.empty()) {
+        const std::string entry = exeDir + "/dosdevices/com" + std::to_string(n);
+        struct stat info {};
+        if (::lstat(entry.c_str(), &info) == 0)
+            return entry;
+    }
+    return "/dev/ttyS" + std::to_string(n - 1);
+}
+
+std::string ExecutableDir()
+{
+    std::array<char, PATH_MAX> path{};
+    const ssize_t len = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
+    if (len <= 0)
+        return {};
+    std::string exe(path.data(), static_cast<std::size_t>(len));
+    const auto slash = exe.rfind('/');
+    if (slash == std::string::npos)
+        return {};
+    return slash == 0 ? std::string("/") : exe.substr(0, slash);
+}

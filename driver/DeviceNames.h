@@ -1,0 +1,11 @@
+// Translation of the Windows port names the driver builds ("\\.\COMn") into POSIX device paths.
+#pragma once
+
+#include <string>
+
+// "\\.\COMn" with n >= 1 gives <exeDir>/dosdevices/comn when that entry exists (a symbolic link
+// to a device, as under Wine), else /dev/ttyS<n-1>. Any other name is returned as it stands.
+std::string ResolveDeviceName(const std::string& name, const std::string& exeDir);
+
+// The folder of the running executable, without a trailing slash; empty when unknown.
+std::string ExecutableDir();

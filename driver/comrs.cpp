@@ -1,0 +1,80 @@
+#include "comrs.h"
+
+namespace {
+
+constexpr TRateRow kRates[6] = {
+    {2400, 8, 32}, {4800, 4, 16}, {9600, 2, 8}, {19200, 1, 4}, {38400, 1, 2}, {57600, 1, 1},
+};
+
+}  // namespace
+
+TRateRow RateRowEntry(std::uint8_t row)
+{
+    return (row >= 1 && row <= 6) ? kRates[row - 1] : kRates[2];
+}
+
+TReadTimeouts ReadTimeoutsFor(std::uint8_t row, std::size_t n)
+{
+    const int perByte = RateRowEntry(row).readAllowance + 20;
+    return {perByte * static_cast<int>(n) + 20, perByte};
+}
+
+int WriteTimeoutFor(std::uint8_t row, std::size_t n)
+{
+    return (RateRowEntry(row).writeAllowance + 20) * static_cast<int>(n) + 20;
+}
+
+TComPort::TComPort() : TComPort(MakePlatformLine()) {}
+
+TComPort::TComPort(std::unique_ptr<TSerialLine> line) : line_(std::move(line)) {}
+
+TComPort::~TComPort() = default;
+
+void TComPort::SetActive(bool active)
+{
+    if (active) {
+        if (open_)
+            return;
+        open_ = Open();
+        line_->Pause(kOpenPauseMs);
+    } else if (open_) {
+        Close();
+        open_ = false;
+    }
+}
+
+bool TComPort::Open()
+{
+    if (line_->IsOpen())
+        line_->Close();
+    TLineSettings settings;
+    settings.baud = RateRowEntry(rateRow_).baud;
+    settings.parity = parity_;
+    settings.stopBits = stopBits_;
+    return line_->Open(portName_, settings);
+}
+
+void TComPort::Close()
+{
+    line_->Close();
+}
+
+void TComPort::Purge()
+{
+    if (line_->IsOpen())
+        line_->Purge();
+}
+
+std::size_t TComPort::Write(const std::uint8_t* octets, std::size_t n)
+{
+    if (n == 0 || n > kMaxBlock || !line_->IsOpen())
+        return 0;
+    return line_->Write(octets, n, WriteTimeoutFor(rateRow_, n));
+}
+
+std::size_t TComPort::Read(std::uint8_t* octets, std::size_t n)
+{
+    if (n == 0 || n > kMaxBlock || !line_->IsOpen())
+        return 0;
+    return line_->Read(octets, n, ReadTimeoutsFor(rateRow_, n));
+}
