@@ -1,0 +1,326 @@
+// The simulated line: receives requests on the pseudo-terminal, delimits them by silence, hands
+// them to the sensors and puts their answers on the line.
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+
+#include "SimFaults.h"
+#include "SimPty.h"
+#include "SimSensorState.h"
+#include "UtilKorvane.h"
+
+namespace vantor::sim {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::size_t kMaxFrame = 512;       // longer bursts are garbage anyway
+constexpr auto kBabblePeriod = 1ms;
+constexpr auto kMinSilence = std::chrono::microseconds(1750);
+
+// 3.5 character times of 11 bits, at least 1.75 ms.
+Clock::duration Silence(int baud)
+{
+    if (baud <= 0)
+        baud = 19200;
+    const auto t = std::chrono::microseconds(3500LL * 11 * 1000 / baud);
+    return std::max<Clock::duration>(t, kMinSilence);
+}
+
+}  // namespace
+
+struct SimBus::Impl {
+    struct Pending {
+        Clock::time_point due;
+        Bytes bytes;
+    };
+
+    BusOptions options;
+    Pty pty;
+    int wake[2] = {-1, -1};
+    std::thread thread;
+    std::atomic<bool> stopping{false};
+
+    mutable std::mutex mutex;  // sensors, log, callback; taken before any sensor's own mutex
+    mutable std::condition_variable frameSeen;
+    std::vector<std::unique_ptr<SimSensor>> sensors;
+    std::vector<Bytes> log;
+    std::size_t frames = 0;
+    std::function<void(std::uint8_t, std::uint8_t)> onBaud;
+
+    // Serving thread only.
+    Bytes rx;
+    Clock::time_point lastRx{};
+    Clock::duration silence = Silence(19200);
+    std::vector<Pending> pending;
+    Clock::time_point nextBabble{};
+    Clock::time_point masterMutedUntil{};
+    std::mt19937 rng;
+
+    void Serve();
+    void Receive(Clock::time_point now);
+    void HandleFrame(const Bytes& frame, Clock::time_point now);
+    void Send(const Bytes& bytes);
+    bool AnyBabbling();
+};
+
+SimBus::SimBus(BusOptions options) : impl_(std::make_unique<Impl>())
+{
+    impl_->options = options;
+    impl_->rng.seed(options.seed ^ 0x5EED);
+    impl_->pty = OpenPty();
+    if (pipe2(impl_->wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+        const int e = errno;
+        ClosePty(impl_->pty);
+        throw std::system_error(e, std::generic_category(), "pipe2");
+    }
+    impl_->thread = std::thread([impl = impl_.get()] { impl->Serve(); });
+}
+
+SimBus::~SimBus()
+{
+    Stop();
+    ClosePty(impl_->pty);
+    close(impl_->wake[0]);
+    close(impl_->wake[1]);
+}
+
+void SimBus::Stop()
+{
+    if (!impl_->thread.joinable())
+        return;
+    impl_->stopping = true;
+    const char b = 1;
+    [[maybe_unused]] const auto n = write(impl_->wake[1], &b, 1);
+    impl_->thread.join();
+}
+
+const std::string& SimBus::DevicePath() const { return impl_->pty.path; }
+
+SimSensor& SimBus::AddSensor(std::uint8_t address)
+{
+    const std::lock_guard<std::mutex> lock(impl_->mutex);
+    const auto n = static_cast<std::uint32_t>(impl_->sensors.size());
+    auto state = std::make_shared<SimSensor::State>(address, "AB" + std::to_string(123456 + n),
+                                                    impl_->options.seed + n);
+    impl_->sensors.push_back(std::unique_ptr<SimSensor>(new SimSensor(std::move(state))));
+    return *impl_->sensors.back();
+}
+
+SimSensor* SimBus::SensorAt(std::uint8_t address)
+{
+    const std::lock_guard<std::mutex> lock(impl_->mutex);
+    for (auto& s : impl_->sensors)
+        if (s->Address() == address)
+            return s.get();
+    return nullptr;
+}
+
+std::vector<Bytes> SimBus::ReceivedFrames() const
+{
+    const std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->log;
+}
+
+std::size_t SimBus::FrameCount() const
+{
+    const std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->frames;
+}
+
+bool SimBus::WaitForFrames(std::size_t n, std::chrono::milliseconds timeout) const
+{
+    std::unique_lock<std::mutex> lock(impl_->mutex);
+    return impl_->frameSeen.wait_for(lock, timeout, [&] { return impl_->frames >= n; });
+}
+
+void SimBus::ClearLog()
+{
+    const std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->log.clear();
+    impl_->frames = 0;
+}
+
+void SimBus::OnBaudChange(std::function<void(std::uint8_t, std::uint8_t)> callback)
+{
+    const std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->onBaud = std::move(callback);
+}
+
+// ---- serving thread ----
+
+bool SimBus::Impl::AnyBabbling()
+{
+    const std::lock_guard<std::mutex> lock(mutex);
+    return std::any_of(sensors.begin(), sensors.end(), [](const auto& s) { return s->Faults().babble; });
+}
+
+void SimBus::Impl::Serve()
+{
+    while (!stopping) {
+        Clock::time_point now = Clock::now();
+        const bool babbling = AnyBabbling();
+        if (babbling && nextBabble == Clock::time_point{})
+            nextBabble = now;
+        if (!babbling)
+            nextBabble = {};
+
+        // Wake-up: end of a frame, the next answer due, the next stray byte.
+        Clock::time_point wakeAt = Clock::time_point::max();
+        if (!rx.empty())
+            wakeAt = lastRx + silence;
+        for (const auto& p : pending)
+            wakeAt = std::min(wakeAt, p.due);
+        if (babbling)
+            wakeAt = std::min(wakeAt, nextBabble);
+        const bool masterMuted = now < masterMutedUntil;
+        if (masterMuted)
+            wakeAt = std::min(wakeAt, masterMutedUntil);
+
+        timespec ts{};
+        timespec* tsp = nullptr;
+        if (wakeAt != Clock::time_point::max()) {
+            const auto left = std::max<Clock::duration>(wakeAt - now, Clock::duration::zero());
+            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+            ts.tv_sec = static_cast<time_t>(ns / 1000000000);
+            ts.tv_nsec = static_cast<long>(ns % 1000000000);
+            tsp = &ts;
+        }
+        pollfd fds[2] = {{wake[0], POLLIN, 0}, {masterMuted ? -1 : pty.master, POLLIN, 0}};
+        const int r = ppoll(fds, 2, tsp, nullptr);
+        if (r < 0 && errno != EINTR)
+            break;
+        if (stopping)
+            break;
+        now = Clock::now();
+        if (r > 0 && (fds[1].revents & POLLIN))
+            Receive(now);
+        else if (r > 0 && (fds[1].revents & (POLLHUP | POLLERR)))
+            masterMutedUntil = now + 10ms;  // no client: do not spin on the hang-up
+
+        if (!rx.empty() && now - lastRx >= silence) {
+            Bytes frame;
+            frame.swap(rx);
+            HandleFrame(frame, now);
+        }
+
+        now = Clock::now();
+        std::stable_sort(pending.begin(), pending.end(), [](const Pending& a, const Pending& b) { return a.due < b.due; });
+        while (!pending.empty() && pending.front().due <= now) {
+            Send(pending.front().bytes);
+            pending.erase(pending.begin());
+        }
+        if (babbling && now >= nextBabble) {
+            Send({static_cast<std::uint8_t>(rng())});
+            nextBabble = std::max(nextBabble + kBabblePeriod, now);
+        }
+    }
+}
+
+void SimBus::Impl::Receive(Clock::time_point now)
+{
+    std::uint8_t buf[1024];
+    for (;;) {
+        const ssize_t n = read(pty.master, buf, sizeof buf);
+        if (n > 0) {
+            if (rx.size() < kMaxFrame)
+                rx.insert(rx.end(), buf, buf + std::min<std::size_t>(static_cast<std::size_t>(n), kMaxFrame - rx.size()));
+            lastRx = now;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN)
+            masterMutedUntil = now + 10ms;
+        break;
+    }
+    silence = Silence(options.lineBaud > 0 ? options.lineBaud : LineSpeed(pty));
+}
+
+void SimBus::Impl::Send(const Bytes& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(pty.master, bytes.data() + done, bytes.size() - done);
+        if (n > 0)
+            done += static_cast<std::size_t>(n);
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            break;  // nobody reads the line and its buffer is full: the bytes are lost
+    }
+}
+
+void SimBus::Impl::HandleFrame(const Bytes& frame, Clock::time_point now)
+{
+    std::vector<SimSensor::State*> states;
+    std::function<void(std::uint8_t, std::uint8_t)> baudCallback;
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        for (auto& s : sensors)
+            states.push_back(s->state_.get());
+        baudCallback = onBaud;
+    }
+
+    const std::uint8_t address = frame[0];
+    // The adapter echo repeats every frame sent to a sensor that shows it, valid or not.
+    bool echo = false;
+    for (auto* st : states) {
+        const std::lock_guard<std::mutex> lock(st->mutex);
+        if (st->faults.echo && (address == 0 || address == st->address))
+            echo = true;
+    }
+    if (echo)
+        pending.push_back({now, frame});
+
+    if (frame.size() >= 4 && CheckCrc(frame)) {
+        const Bytes pdu(frame.begin() + 1, frame.end() - 2);
+        const std::uint8_t fc = pdu[0];
+        std::vector<std::pair<std::uint8_t, std::uint8_t>> baudChanges;
+        for (auto* st : states) {
+            const std::lock_guard<std::mutex> lock(st->mutex);
+            if (address != 0 && address != st->address)
+                continue;
+            ++st->requests[fc];
+            if (st->RebootingLocked(now))
+                continue;
+            Bytes answer;
+            if (st->faults.exceptionCode > 0) {
+                answer = {static_cast<std::uint8_t>(fc | 0x80), static_cast<std::uint8_t>(st->faults.exceptionCode)};
+            } else {
+                const std::uint8_t baudBefore = st->baudIndex;
+                answer = st->ExecuteLocked(pdu, now);
+                if (st->baudIndex != baudBefore)
+                    baudChanges.emplace_back(st->address, st->baudIndex);
+            }
+            if (address == 0 || st->faults.silent || answer.empty())
+                continue;
+            ++st->answers;
+            pending.push_back({now + std::chrono::milliseconds(std::max(st->faults.delayMs, 0)),
+                               FrameAnswer(address, answer, st->faults, rng)});
+        }
+        if (baudCallback)
+            for (const auto& [a, b] : baudChanges)
+                baudCallback(a, b);
+    }
+
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        log.push_back(frame);
+        ++frames;
+    }
+    frameSeen.notify_all();
+}
+
+}  // namespace vantor::sim
