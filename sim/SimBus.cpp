@@ -72,6 +72,7 @@ struct SimBus::Impl {
     void Receive(Clock::time_point now);
     void HandleFrame(const Bytes& frame, Clock::time_point now);
     void Send(const Bytes& bytes);
+    void Record(Bytes frame);
     bool AnyBabbling();
 };
 
@@ -209,8 +210,8 @@ void SimBus::Impl::Serve()
         else if (r > 0 && (fds[1].revents & (POLLHUP | POLLERR)))
             masterMutedUntil = now + 10ms;  // no client: do not spin on the hang-up
 
+        Bytes frame;
         if (!rx.empty() && now - lastRx >= silence) {
-            Bytes frame;
             frame.swap(rx);
             HandleFrame(frame, now);
         }
@@ -221,6 +222,9 @@ void SimBus::Impl::Serve()
             Send(pending.front().bytes);
             pending.erase(pending.begin());
         }
+        // A frame counts as handled once its undelayed answer is on the line.
+        if (!frame.empty())
+            Record(std::move(frame));
         if (babbling && now >= nextBabble) {
             Send({static_cast<std::uint8_t>(rng())});
             nextBabble = std::max(nextBabble + kBabblePeriod, now);
@@ -315,9 +319,13 @@ void SimBus::Impl::HandleFrame(const Bytes& frame, Clock::time_point now)
                 baudCallback(a, b);
     }
 
+}
+
+void SimBus::Impl::Record(Bytes frame)
+{
     {
         const std::lock_guard<std::mutex> lock(mutex);
-        log.push_back(frame);
+        log.push_back(std::move(frame));
         ++frames;
     }
     frameSeen.notify_all();

@@ -141,7 +141,8 @@ public:
     // Every frame the line carried from the master, as delimited by silence, in order.
     std::vector<Bytes> ReceivedFrames() const;
     std::size_t FrameCount() const;
-    // Blocks until at least n frames have been received and handled, or the time-out passed.
+    // Blocks until at least n frames have been received and handled (an undelayed answer is then
+    // on the line), or the time-out passed.
     bool WaitForFrames(std::size_t n, std::chrono::milliseconds timeout) const;
     void ClearLog();
 
