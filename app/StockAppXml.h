@@ -1,0 +1,108 @@
+// The XML settings store of the main window: an in-memory element tree bound to one file,
+// "AppVantor.xml" beside the executable unless told otherwise. Integer values are addressed by a
+// path of element names separated by "\", relative to the root element.
+//
+// Reading uses QXmlStreamReader into a small element tree of our own; writing lays the tree out
+// again: declaration line, two-space indentation, self-closing empty elements, CR LF after every
+// line. Content that the program does not know (other elements, attributes) is kept.
+//
+// Files are replaced atomically (temporary file in the same folder, fsync, rename), so a save
+// never leaves a truncated file behind. A file that is not well-formed XML, too large or too
+// deeply nested is treated as unreadable: the store starts empty, remembers the reason, and moves
+// the file aside to "AppVantor.xml.bad" before it first writes over it.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <utility>
+#include <vector>
+
+// One element of the settings document: name, attributes in file order, text, child elements.
+struct TElementXml {
+    QString name;
+    std::vector<std::pair<QString, QString>> attributes;
+    QString text;
+    std::vector<TElementXml> children;
+
+    TElementXml* Child(const QString& childName);
+    const TElementXml* Child(const QString& childName) const;
+};
+
+class TStockAppXml {
+public:
+    // fullName: the settings file; empty means FileName() in the directory of the running
+    // executable (independent of the working directory). The file is read once here.
+    explicit TStockAppXml(const QString& fullName = QString());
+
+    TStockAppXml(const TStockAppXml&) = delete;
+    TStockAppXml& operator=(const TStockAppXml&) = delete;
+
+    // The store never writes on its own destruction: its owner calls Flush() when it wants a
+    // final write.
+    ~TStockAppXml() = default;
+
+    // Settings of the store.
+    static QString FileName() { return QStringLiteral("AppVantor.xml"); }
+    static QString RootNodeName() { return QStringLiteral("Configuration"); }
+    bool AutoReload() const { return autoReload_; }
+    void SetAutoReload(bool on) { autoReload_ = on; }
+    bool AutoFlush() const { return autoFlush_; }
+    void SetAutoFlush(bool on) { autoFlush_ = on; }
+
+    // Reads the file into the document (an empty document when there is no file or the file is
+    // unreadable) and re-evaluates the read-only state.
+    void Reload();
+    // Writes the whole document to the file unless the store is read-only. Failures are dropped.
+    void Flush();
+
+    bool ValueExists(const QString& path);
+    int ReadInteger(const QString& path, int defaultValue);
+    void WriteInteger(const QString& path, int value);
+
+    QString FullName() const { return fullName_; }
+    // True while the file exists and nobody has write permission on it (mode bits).
+    bool IsReadOnly() const { return readOnly_; }
+
+    // True once a read met a file that was not usable XML (see UnreadableReason()).
+    bool FileWasUnreadable() const { return fileWasUnreadable_; }
+    QString UnreadableReason() const { return unreadableReason_; }
+
+    // The document as it stands, and its text as Flush() would write it (for tests and tools).
+    const TElementXml& Root() const { return root_; }
+    QByteArray DocumentText() const;
+
+    // Conversion rules of the stored values, shared with the binding.
+    static bool ParseInteger(const QString& text, int& value);
+    static QString ValidElementName(const QString& name);
+
+    // Limits applied to the file before and while it is parsed.
+    static constexpr qint64 kMaxFileSize = 4 * 1024 * 1024;
+    static constexpr int kMaxDepth = 64;
+    static constexpr int kMaxNodes = 100000;
+
+private:
+    void ResetDocument();
+    bool ParseDocument(const QByteArray& bytes, QString& reason);
+    bool WriteFileAtomically(const QByteArray& bytes);
+    static QStringList SplitPath(const QString& path);
+    const TElementXml* Find(const QString& path) const;
+
+    QString fullName_;
+    bool autoReload_ = true;
+    bool autoFlush_ = true;
+    bool readOnly_ = false;
+
+    // Document: declaration as read (empty when the program's own is used) and root element.
+    QString declVersion_;
+    QString declEncoding_;
+    bool hasDeclaration_ = false;
+    // Encoding the file was decoded with and is written back in: true = UTF-8, false = Latin-1.
+    bool utf8_ = false;
+    TElementXml root_;
+
+    bool fileWasUnreadable_ = false;
+    QString unreadableReason_;
+    // Set while the file on disk is the unreadable one: it is moved aside before the next write.
+    bool badFileOnDisk_ = false;
+};

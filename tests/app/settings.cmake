@@ -1,0 +1,20 @@
+# Tests of the settings file: the XML store (file text byte for byte, merging, integer rules,
+# read-only and unwritable files, unreadable and hostile files) and the window binding (restore and
+# save of the four communication widgets on a stand-in window).
+find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Test)
+
+add_executable(test_settings
+  ${CMAKE_CURRENT_SOURCE_DIR}/test_settings_main.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/test_settings_store.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/test_settings_files.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/test_settings_binding.cpp
+  ${PROJECT_SOURCE_DIR}/app/StockAppXml.cpp
+  ${PROJECT_SOURCE_DIR}/app/StockApp.cpp)
+target_include_directories(test_settings PRIVATE ${PROJECT_SOURCE_DIR}/app)
+target_link_libraries(test_settings PRIVATE Qt6::Widgets Qt6::Test GTest::gtest)
+# A folder of its own: the default-path test writes "AppVantor.xml" beside this executable, where
+# no other test program reads or writes it.
+set_target_properties(test_settings PROPERTIES
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/settings)
+gtest_discover_tests(test_settings
+  PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 60)

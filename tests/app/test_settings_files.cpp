@@ -1,0 +1,392 @@
+// The store against the file system: read-only files, folders that take no new file, atomic
+// replacement, symbolic links, unreadable files kept aside, and hostile files that must neither
+// crash nor hang the program.
+#include "StockAppXml.h"
+#include "test_settings_util.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+
+using namespace settings_test;
+
+namespace {
+
+// Hostile files must be dealt with quickly: well under this bound, even under sanitizers.
+constexpr qint64 kBoundMs = 3000;
+
+class FilesTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path() const { return dir.filePath("AppVantor.xml"); }
+    QByteArray cpath() const { return QFile::encodeName(path()); }
+
+    mode_t Mode() const
+    {
+        struct stat st {};
+        ::stat(cpath().constData(), &st);
+        return st.st_mode & 07777;
+    }
+};
+
+TEST_F(FilesTest, ReadOnlyFileIsReadAndNeverWritten)
+{
+    const QByteArray file = "<Configuration><V>5</V></Configuration>";
+    for (mode_t mode : {0444, 0400, 0000}) {
+        WriteBytes(path(), file);
+        ASSERT_EQ(::chmod(cpath().constData(), mode), 0);
+        TStockAppXml store(path());
+        EXPECT_EQ(store.ReadInteger("V", 0), 5) << mode;
+        EXPECT_TRUE(store.IsReadOnly()) << mode;
+        store.WriteInteger("V", 6);
+        store.WriteInteger("W", 1);
+        store.Flush();
+        EXPECT_EQ(ReadBytes(path()), file) << mode;
+        EXPECT_EQ(Mode(), mode);
+        EXPECT_EQ(FolderEntries(dir.path()), QStringList{"AppVantor.xml"});
+        ASSERT_EQ(::chmod(cpath().constData(), 0644), 0);
+        QFile::remove(path());
+    }
+}
+
+TEST_F(FilesTest, ReadOnlyStateIsEvaluatedAtEachRead)
+{
+    WriteBytes(path(), "<Configuration><V>5</V></Configuration>");
+    ASSERT_EQ(::chmod(cpath().constData(), 0444), 0);
+    TStockAppXml store(path());
+    store.Reload();
+    EXPECT_TRUE(store.IsReadOnly());
+    // Any write bit (owner, group or other) makes the file writable.
+    ASSERT_EQ(::chmod(cpath().constData(), 0464), 0);
+    store.Reload();
+    EXPECT_FALSE(store.IsReadOnly());
+    store.WriteInteger("V", 6);
+    EXPECT_EQ(store.ReadInteger("V", 0), 6);
+    EXPECT_EQ(Mode(), 0464u);  // the replaced file keeps its permissions
+    // The file turns read-only between two writes: the second one leaves it alone.
+    ASSERT_EQ(::chmod(cpath().constData(), 0444), 0);
+    store.WriteInteger("V", 7);
+    EXPECT_EQ(store.ReadInteger("V", 0), 6);
+    // No file: never read-only.
+    ASSERT_EQ(::chmod(cpath().constData(), 0644), 0);
+    QFile::remove(path());
+    store.Reload();
+    EXPECT_FALSE(store.IsReadOnly());
+}
+
+TEST_F(FilesTest, PathThatCannotHoldAFileWritesNothing)
+{
+    // A parent "folder" that is a regular file: no directory can be created there.
+    WriteBytes(dir.filePath("plain"), "x");
+    TStockAppXml store(dir.filePath("plain/sub/AppVantor.xml"));
+    store.WriteInteger("V", 1);
+    store.Flush();
+    EXPECT_EQ(store.ReadInteger("V", 9), 9);
+    EXPECT_EQ(FolderEntries(dir.path()), QStringList{"plain"});
+    EXPECT_EQ(ReadBytes(dir.filePath("plain")), "x");
+}
+
+TEST_F(FilesTest, SaveReplacesTheFileWithoutLeavingTemporaries)
+{
+    WriteBytes(path(), "<Configuration><V>1</V></Configuration>");
+    ASSERT_EQ(::chmod(cpath().constData(), 0640), 0);
+    TStockAppXml store(path());
+    for (int i = 0; i < 5; ++i)
+        store.WriteInteger("V", i);
+    EXPECT_EQ(ReadBytes(path()), Lines({kDeclaration, "<Configuration>", "  <V>4</V>", "</Configuration>"}));
+    EXPECT_EQ(FolderEntries(dir.path()), QStringList{"AppVantor.xml"});
+    EXPECT_EQ(Mode(), 0640u);
+}
+
+TEST_F(FilesTest, NewFileFollowsTheUmask)
+{
+    const mode_t previous = ::umask(022);
+    TStockAppXml store(path());
+    store.WriteInteger("V", 1);
+    ::umask(previous);
+    EXPECT_EQ(Mode(), 0644u);
+}
+
+// A save that fails half-way (here: the file size limit of the process, as a full disk would)
+// leaves the previous file whole.
+TEST_F(FilesTest, FailedSaveLeavesThePreviousFileWhole)
+{
+    QByteArray file = "<Configuration><V>1</V>";
+    for (int i = 0; i < 20; ++i)
+        file += "<Autre>une valeur assez longue</Autre>";
+    file += "</Configuration>";
+    WriteBytes(path(), file);
+    const QString target = path();
+    const int result = RunInChild(
+        [&] {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const struct rlimit limit {100, 100};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                return 10;
+            TStockAppXml store(target);
+            store.WriteInteger("V", 2);
+            return 0;
+        },
+        false);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(ReadBytes(path()), file);
+    EXPECT_EQ(FolderEntries(dir.path()), QStringList{"AppVantor.xml"});
+}
+
+// Checks run as an unprivileged user, in a folder of that user's own under /tmp: a folder without
+// write permission takes no new file, but an existing writable file in it is still updated.
+TEST(FilesUnprivileged, FolderWithoutWritePermission)
+{
+    const int result = RunInChild(
+        [] {
+            char name[] = "/tmp/vantor-settings-XXXXXX";
+            if (!::mkdtemp(name))
+                return 20;
+            const QString folder = QString::fromLocal8Bit(name);
+            const QString file = folder + "/AppVantor.xml";
+            int code = 0;
+            // No file and a folder that refuses new files: nothing is written, nothing breaks.
+            ::chmod(name, 0555);
+            {
+                TStockAppXml store(file);
+                store.WriteInteger("V", 1);
+                store.Flush();
+                if (QFile::exists(file))
+                    code = 21;
+                else if (store.ReadInteger("V", 8) != 8)
+                    code = 22;
+            }
+            // An existing writable file in that folder is written in place.
+            ::chmod(name, 0755);
+            WriteBytes(file, "<Configuration><V>1</V></Configuration>");
+            ::chmod(name, 0555);
+            if (code == 0) {
+                TStockAppXml store(file);
+                store.WriteInteger("V", 2);
+                if (ReadBytes(file) != Lines({kDeclaration, "<Configuration>", "  <V>2</V>", "</Configuration>"}))
+                    code = 23;
+                else if (FolderEntries(folder) != QStringList{"AppVantor.xml"})
+                    code = 24;
+            }
+            // A file without write permission for anyone stays as it is.
+            ::chmod(QFile::encodeName(file).constData(), 0444);
+            if (code == 0) {
+                TStockAppXml store(file);
+                store.WriteInteger("V", 3);
+                if (store.ReadInteger("V", 0) != 2)
+                    code = 25;
+            }
+            ::chmod(name, 0755);
+            QDir(folder).removeRecursively();
+            return code;
+        },
+        true);
+    EXPECT_EQ(result, 0);
+}
+
+TEST_F(FilesTest, WritesThroughASymbolicLink)
+{
+    const QString real = dir.filePath("reel.xml");
+    WriteBytes(real, "<Configuration><V>1</V></Configuration>");
+    ASSERT_TRUE(QFile::link(real, path()));
+    TStockAppXml store(path());
+    store.WriteInteger("V", 2);
+    EXPECT_TRUE(QFileInfo(path()).isSymLink());
+    EXPECT_EQ(ReadBytes(real), Lines({kDeclaration, "<Configuration>", "  <V>2</V>", "</Configuration>"}));
+}
+
+TEST_F(FilesTest, MalformedFileIsKeptAsideBeforeTheFirstWrite)
+{
+    const QByteArray bad = "<Configuration><FenetrePrincipale><EditId_Value>7</EditId_Value></Configuration>";
+    WriteBytes(path(), bad);
+    TStockAppXml store(path());
+    store.Reload();
+    EXPECT_TRUE(store.FileWasUnreadable());
+    EXPECT_FALSE(store.UnreadableReason().isEmpty());
+    EXPECT_FALSE(store.ValueExists("FenetrePrincipale\\EditId_Value"));
+    EXPECT_EQ(store.ReadInteger("FenetrePrincipale\\EditId_Value", 1), 1);
+    // Reading alone changes nothing on disk.
+    EXPECT_EQ(FolderEntries(dir.path()), QStringList{"AppVantor.xml"});
+
+    store.WriteInteger("FenetrePrincipale\\EditId_Value", 3);
+    EXPECT_EQ(ReadBytes(path() + ".bad"), bad);
+    EXPECT_EQ(ReadBytes(path()), Lines({kDeclaration, "<Configuration>", "  <FenetrePrincipale>",
+                                        "    <EditId_Value>3</EditId_Value>", "  </FenetrePrincipale>",
+                                        "</Configuration>"}));
+    // Later writes and the final flush do not touch the kept file again.
+    store.WriteInteger("FenetrePrincipale\\EditId_Value", 4);
+    store.Flush();
+    EXPECT_EQ(ReadBytes(path() + ".bad"), bad);
+    EXPECT_EQ(store.ReadInteger("FenetrePrincipale\\EditId_Value", 0), 4);
+    EXPECT_TRUE(store.FileWasUnreadable());  // stays set for the warning
+    EXPECT_EQ(FolderEntries(dir.path()), (QStringList{"AppVantor.xml", "AppVantor.xml.bad"}));
+}
+
+TEST_F(FilesTest, WellFormedFileLeavesNoUnreadableMark)
+{
+    WriteBytes(path(), "<Configuration/>");
+    TStockAppXml store(path());
+    store.Reload();
+    EXPECT_FALSE(store.FileWasUnreadable());
+    EXPECT_TRUE(store.UnreadableReason().isEmpty());
+}
+
+TEST_F(FilesTest, MalformedReadOnlyFileIsLeftAlone)
+{
+    WriteBytes(path(), "pas du XML");
+    ASSERT_EQ(::chmod(cpath().constData(), 0444), 0);
+    TStockAppXml store(path());
+    store.WriteInteger("V", 1);
+    store.Flush();
+    EXPECT_TRUE(store.FileWasUnreadable());
+    EXPECT_EQ(ReadBytes(path()), "pas du XML");
+    EXPECT_EQ(FolderEntries(dir.path()), QStringList{"AppVantor.xml"});
+}
+
+// Each hostile file: read within the time bound, reported unreadable, the store empty, and the
+// first write keeps the file aside and writes a sound one.
+class HostileTest : public FilesTest {
+protected:
+    void ExpectRejectedQuickly(const char* what)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        TStockAppXml store(path());
+        store.Reload();
+        EXPECT_TRUE(store.FileWasUnreadable()) << what;
+        EXPECT_TRUE(store.Root().children.empty()) << what;
+        EXPECT_EQ(store.ReadInteger("FenetrePrincipale\\EditId_Value", 1), 1) << what;
+        store.WriteInteger("FenetrePrincipale\\EditId_Value", 2);
+        EXPECT_LT(timer.elapsed(), kBoundMs) << what;
+        EXPECT_TRUE(QFile::exists(path() + ".bad")) << what;
+        EXPECT_EQ(store.ReadInteger("FenetrePrincipale\\EditId_Value", 0), 2) << what;
+        EXPECT_FALSE(store.FileWasUnreadable() && QFile(path()).size() > 200) << what;
+    }
+};
+
+TEST_F(HostileTest, HugeFileIsNotRead)
+{
+    // 300 MB, sparse: costs no disk space, but reading it all would take time and memory.
+    const int fd = ::open(cpath().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, 300LL * 1024 * 1024), 0);
+    ::close(fd);
+    ExpectRejectedQuickly("huge");
+}
+
+TEST_F(HostileTest, FileJustAboveTheLimit)
+{
+    QByteArray file = "<Configuration><A>";
+    file += QByteArray(TStockAppXml::kMaxFileSize, 'x');
+    file += "</A></Configuration>";
+    WriteBytes(path(), file);
+    ExpectRejectedQuickly("above the limit");
+}
+
+TEST_F(HostileTest, DeepNesting)
+{
+    QByteArray file;
+    for (int i = 0; i < 200000; ++i)
+        file += "<a>";
+    WriteBytes(path(), file);
+    ExpectRejectedQuickly("deep, unclosed");
+
+    file = "<Configuration>";
+    for (int i = 0; i < TStockAppXml::kMaxDepth; ++i)
+        file += "<a>";
+    for (int i = 0; i < TStockAppXml::kMaxDepth; ++i)
+        file += "</a>";
+    file += "</Configuration>";
+    WriteBytes(path(), file);
+    QFile::remove(path() + ".bad");
+    ExpectRejectedQuickly("deep, well-formed");
+}
+
+TEST_F(HostileTest, NestingUpToTheLimitIsAccepted)
+{
+    QByteArray file = "<Configuration>";
+    for (int i = 1; i < TStockAppXml::kMaxDepth; ++i)
+        file += "<a>";
+    for (int i = 1; i < TStockAppXml::kMaxDepth; ++i)
+        file += "</a>";
+    file += "</Configuration>";
+    WriteBytes(path(), file);
+    TStockAppXml store(path());
+    store.Reload();
+    EXPECT_FALSE(store.FileWasUnreadable()) << qPrintable(store.UnreadableReason());
+}
+
+TEST_F(HostileTest, EntityExpansion)
+{
+    QByteArray file = "<?xml version=\"1.0\"?>\n<!DOCTYPE Configuration [\n<!ENTITY l0 \"lollollollol\">\n";
+    for (int i = 1; i < 10; ++i)
+        file += QStringLiteral("<!ENTITY l%1 \"&l%2;&l%2;&l%2;&l%2;&l%2;&l%2;&l%2;&l%2;&l%2;&l%2;\">\n")
+                    .arg(i)
+                    .arg(i - 1)
+                    .toLatin1();
+    file += "]>\n<Configuration><V>&l9;</V></Configuration>\n";
+    WriteBytes(path(), file);
+    ExpectRejectedQuickly("billion laughs");
+}
+
+TEST_F(HostileTest, BinaryJunkAndNulBytes)
+{
+    std::mt19937 random(1234);
+    QByteArray junk(64 * 1024, '\0');
+    for (char& c : junk)
+        c = static_cast<char>(random());
+    WriteBytes(path(), junk);
+    ExpectRejectedQuickly("junk");
+
+    QFile::remove(path() + ".bad");
+    WriteBytes(path(), QByteArray("<Configuration><V>1\0\0</V></Configuration>", 42));
+    ExpectRejectedQuickly("NUL bytes");
+
+    QFile::remove(path() + ".bad");
+    WriteBytes(path(), QByteArray());
+    ExpectRejectedQuickly("empty file");
+}
+
+TEST_F(HostileTest, TooManyElements)
+{
+    QByteArray file = "<Configuration>";
+    for (int i = 0; i <= TStockAppXml::kMaxNodes; ++i)
+        file += "<a/>";
+    file += "</Configuration>";
+    WriteBytes(path(), file);
+    ExpectRejectedQuickly("many elements");
+}
+
+TEST_F(HostileTest, PathThatIsNoRegularFile)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir("AppVantor.xml"));
+    QElapsedTimer timer;
+    timer.start();
+    {
+        TStockAppXml store(path());
+        store.WriteInteger("V", 1);
+        store.Flush();
+        EXPECT_TRUE(store.FileWasUnreadable());
+    }
+    EXPECT_TRUE(QFileInfo(path()).isDir());
+    EXPECT_EQ(FolderEntries(dir.path()), QStringList{"AppVantor.xml"});
+
+    // A named pipe with no writer: reading it must not block.
+    ASSERT_TRUE(QDir(dir.path()).rmdir("AppVantor.xml"));
+    ASSERT_EQ(::mkfifo(cpath().constData(), 0644), 0);
+    {
+        TStockAppXml store(path());
+        store.Reload();
+        EXPECT_TRUE(store.FileWasUnreadable());
+    }
+    EXPECT_LT(timer.elapsed(), kBoundMs);
+}
+
+}  // namespace
