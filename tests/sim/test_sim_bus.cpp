@@ -74,11 +74,8 @@ TEST_F(SimLine, BaudIndexChangeIsReported)
 TEST_F(SimLine, AFrameEndsAtLineSilence)
 {
     TestMaster master(bus.DevicePath(), B38400);  // 3.5 characters: 1.75 ms
-    // One request written in two pieces without a pause is one frame.
-    master.Send(Hex("01 03 00"));
-    master.Send(Hex("06 00 01 64 0B"));
-    EXPECT_EQ(ToHex(master.Receive()), "01 03 02 01 01 78 14");
-    // With a pause of many character times it is two fragments, both ignored.
+    EXPECT_EQ(master.Transact("01 03 00 06 00 01 64 0B"), "01 03 02 01 01 78 14");
+    // A request with a pause of many character times in it is two fragments, both ignored.
     master.Send(Hex("01 03 00"));
     std::this_thread::sleep_for(10ms);  // a gap on the wire, not a synchronisation
     master.Send(Hex("06 00 01 64 0B"));

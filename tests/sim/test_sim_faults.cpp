@@ -82,7 +82,7 @@ TEST_F(SimFaults, BabblingLineNeverFallsSilent)
     // 200 bytes without a 25 ms pause.
     const auto start = std::chrono::steady_clock::now();
     const Bytes noise = master.Receive(200ms, 25ms, 200);
-    EXPECT_EQ(noise.size(), 200u);
+    EXPECT_GE(noise.size(), 200u);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
     sensor.SetFaults({});
     master.Receive(200ms, 25ms, 100000);  // drains until the line is quiet again
