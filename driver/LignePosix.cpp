@@ -46,6 +46,19 @@ short WaitUntil(int fd, short events, TNanos deadline)
     }
 }
 
+// glibc reports EINVAL when the device kept every setting but parity generation, which a
+// pseudo-terminal never keeps. Such a line is accepted when the rest reads back as asked.
+bool AppliedApartFromParity(int fd, const termios& wanted)
+{
+    termios got{};
+    if (errno != EINVAL || ::tcgetattr(fd, &got) != 0)
+        return false;
+    const tcflag_t parityBits = PARENB | PARODD | CMSPAR;
+    return (got.c_cflag & ~parityBits) == (wanted.c_cflag & ~parityBits) && got.c_iflag == wanted.c_iflag &&
+           got.c_oflag == wanted.c_oflag && got.c_lflag == wanted.c_lflag && ::cfgetispeed(&got) == ::cfgetispeed(&wanted) &&
+           ::cfgetospeed(&got) == ::cfgetospeed(&wanted);
+}
+
 }  // namespace
 
 speed_t SpeedConstant(std::uint32_t baud)
@@ -105,7 +118,7 @@ bool TPosixSerialLine::Open(const std::string& name, const TLineSettings& settin
         return false;
     }
     const termios wanted = TermiosFor(base, settings);
-    if (::tcsetattr(fd, TCSANOW, &wanted) != 0) {
+    if (::tcsetattr(fd, TCSANOW, &wanted) != 0 && !AppliedApartFromParity(fd, wanted)) {
         ::close(fd);
         return false;
     }
