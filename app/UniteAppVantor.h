@@ -20,6 +20,7 @@
 
 class QTimer;
 class QCloseEvent;
+class QKeyEvent;
 class QShowEvent;
 class TStockAppXml;
 class TStockApp;
@@ -40,6 +41,11 @@ public:
     // one "OK" button. When captureErreur is set, the text is handed to it instead (tests).
     void MontreErreur(const QString& texte);
     std::function<void(const QString&)> captureErreur;
+
+    // The one warning of the window: the settings file could not be read. A modal box with a
+    // warning icon, or the text handed to captureAvertissement when that is set (tests).
+    void MontreAvertissement(const QString& texte);
+    std::function<void(const QString&)> captureAvertissement;
 
     Ui::TFenetrePrincipale* ui;
 
@@ -107,13 +113,19 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Enter presses the current page's default button, Esc its cancel button.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // Applies the identifier of EditId to the driver: MODBUS_SetupConnect(-1, -1, -1, EditId).
     void AppliqueIdentifiant();
 
     // --- start-up (UniteAppVantor.cpp) ---
+    void PrepareWidgets();
+    void LieEvenements();
+    void SignaleFichierIllisible();
     bool m_premierAffichage = true;
+    bool m_avertissementMontre = false;
 
     // --- bus scan (UniteAppVantorScrute.cpp) ---
     bool m_arretScrute = false;        // set by "Stop", cleared when a scan starts
