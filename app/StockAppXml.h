@@ -79,7 +79,7 @@ public:
     // Limits applied to the file before and while it is parsed.
     static constexpr qint64 kMaxFileSize = 4 * 1024 * 1024;
     static constexpr int kMaxDepth = 64;
-    static constexpr int kMaxNodes = 100000;
+    static constexpr int kMaxNodes = 10000;
 
 private:
     void ResetDocument();
