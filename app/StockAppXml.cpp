@@ -232,12 +232,11 @@ void TStockAppXml::Reload()
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         reason = QStringLiteral("the file cannot be examined");
-    } else if (!S_ISREG(st.st_mode)) {
+    } else if (readOnly_ = (st.st_mode & 0222) == 0; !S_ISREG(st.st_mode)) {
         reason = QStringLiteral("the path is not a regular file");
     } else if (st.st_size > kMaxFileSize) {
         reason = QStringLiteral("the file is larger than %1 bytes").arg(kMaxFileSize);
     } else {
-        readOnly_ = (st.st_mode & 0222) == 0;
         // Read at most one byte more than allowed: the file may grow while it is read.
         bytes.resize(static_cast<qsizetype>(st.st_size) + 1);
         qsizetype got = 0;

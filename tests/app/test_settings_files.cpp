@@ -183,7 +183,20 @@ TEST(FilesUnprivileged, FolderWithoutWritePermission)
                 if (store.ReadInteger("V", 0) != 2)
                     code = 25;
             }
+            // A file its user may write but not read is not written over unread: it is kept aside.
             ::chmod(name, 0755);
+            ::chmod(QFile::encodeName(file).constData(), 0200);
+            if (code == 0) {
+                TStockAppXml store(file);
+                if (!store.FileWasUnreadable())
+                    code = 26;
+                store.WriteInteger("V", 4);
+                ::chmod(QFile::encodeName(file + ".bad").constData(), 0600);
+                if (ReadBytes(file + ".bad") != Lines({kDeclaration, "<Configuration>", "  <V>2</V>", "</Configuration>"}))
+                    code = 27;
+                else if (store.ReadInteger("V", 0) != 4)
+                    code = 28;
+            }
             QDir(folder).removeRecursively();
             return code;
         },
@@ -247,6 +260,16 @@ TEST_F(FilesTest, MalformedReadOnlyFileIsLeftAlone)
     store.Flush();
     EXPECT_TRUE(store.FileWasUnreadable());
     EXPECT_EQ(ReadBytes(path()), "pas du XML");
+    EXPECT_EQ(FolderEntries(dir.path()), QStringList{"AppVantor.xml"});
+
+    // Too large to be read, and read-only: left alone as well.
+    ASSERT_EQ(::truncate(cpath().constData(), TStockAppXml::kMaxFileSize + 1), 0);
+    TStockAppXml large(path());
+    EXPECT_TRUE(large.FileWasUnreadable());
+    EXPECT_TRUE(large.IsReadOnly());
+    large.WriteInteger("V", 1);
+    large.Flush();
+    EXPECT_EQ(QFileInfo(path()).size(), TStockAppXml::kMaxFileSize + 1);
     EXPECT_EQ(FolderEntries(dir.path()), QStringList{"AppVantor.xml"});
 }
 
