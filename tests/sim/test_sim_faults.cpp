@@ -79,9 +79,10 @@ TEST_F(SimFaults, AdapterEchoComesBeforeTheAnswer)
 TEST_F(SimFaults, BabblingLineNeverFallsSilent)
 {
     sensor.SetFaults({.babble = true});
-    // 200 bytes without a 25 ms pause.
+    // 200 bytes, a byte about every millisecond, without a pause as long as the 41 ms of
+    // silence that end an answer for the driver.
     const auto start = std::chrono::steady_clock::now();
-    const Bytes noise = master.Receive(200ms, 25ms, 200);
+    const Bytes noise = master.Receive(200ms, 41ms, 200);
     EXPECT_GE(noise.size(), 200u);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
     sensor.SetFaults({});
