@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "SimLink.h"
+#include "SimTestProgram.h"
 #include "SimVantor.h"
 #include "korvane.h"
 
@@ -249,6 +250,32 @@ TEST_F(SimDriver, SetupConnectSelectsPortAndSlave)
     EXPECT_EQ(sensor.RequestCount(0x06), 1);
     EXPECT_EQ(Read(MODBUS_ReadHoldingRegisters, 6, 1), -12);
     EXPECT_EQ(bus.FrameCount(), 2u);
+}
+
+TEST(SimDriverProgram, TheProgramServesTheDriverThroughItsLink)
+{
+    // Port index 10 is "\\.\COM11": the program links dosdevices/com11 beside this test.
+    char exe[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", exe, sizeof exe - 1), 0);
+    const auto link = std::filesystem::path(exe).parent_path() / "dosdevices" / "com11";
+    simtest::SimProgram sim({"--id", "1", "--id", "5", "--firmware", "2.3", "--link", link.string()});
+    ASSERT_EQ(sim.Line().rfind("device ", 0), 0u);
+    ASSERT_EQ(sim.Line().rfind("link ", 0), 0u);
+
+    ASSERT_EQ(MODBUS_SetupConnect(10, 2, 3, 5), 0);
+    ASSERT_EQ(MODBUS_OpenPort(), 0);
+    std::array<std::uint8_t, 256> area{};
+    std::uint8_t count = 0;
+    EXPECT_EQ(MODBUS_ReadHoldingRegisters(8, 4, &count, area.data()), 0);
+    EXPECT_EQ(Hex(area.data(), count), "41 42 31 32 33 34 35 37");
+    EXPECT_EQ(MODBUS_ReadInputRegisters(12, 1, &count, area.data()), 0);
+    EXPECT_EQ(Hex(area.data(), count), "02 03");
+    ASSERT_EQ(MODBUS_SetupConnect(-1, -1, -1, 1), 0);
+    EXPECT_EQ(MODBUS_ReadHoldingRegisters(6, 1, &count, area.data()), 0);
+    EXPECT_EQ(Hex(area.data(), count), "01 01");
+    MODBUS_ClosePort();
+    EXPECT_EQ(sim.StopWith(SIGTERM), 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
 }
 
 TEST(SimDriverVersion, BothNamesGiveTheVersionText)

@@ -2,13 +2,11 @@
 // two sensors and a clean stop on SIGTERM or SIGINT.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <filesystem>
 
 #include "SimOptions.h"
+#include "SimTestProgram.h"
 #include "SimTestMaster.h"
 
 using namespace simtest;
@@ -75,64 +73,6 @@ TEST(SimOptions, HelpListsEveryOption)
                                "--exception", "--delay", "--echo", "--babble", "--cut", "--corrupt"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
-
-// The program as a child process, its standard output on a pipe.
-class SimProgram {
-public:
-    explicit SimProgram(std::vector<std::string> args)
-    {
-        int out[2];
-        if (pipe(out) != 0)
-            throw std::runtime_error("pipe");
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], 1);
-            close(out[0]);
-            close(out[1]);
-            std::vector<char*> argv{const_cast<char*>(VANTOR_SIM_PROGRAM)};
-            for (auto& a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(VANTOR_SIM_PROGRAM, argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        out_ = fdopen(out[0], "r");
-    }
-    ~SimProgram()
-    {
-        if (pid_ > 0 && !reaped_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (out_)
-            fclose(out_);
-    }
-    // Next line of output, without its newline; empty at the end.
-    std::string Line()
-    {
-        char buf[512];
-        if (!fgets(buf, sizeof buf, out_))
-            return {};
-        std::string s(buf);
-        if (!s.empty() && s.back() == '\n')
-            s.pop_back();
-        return s;
-    }
-    int StopWith(int signal)
-    {
-        kill(pid_, signal);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        reaped_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-    bool reaped_ = false;
-    FILE* out_ = nullptr;
-};
 
 fs::path TempDir(const std::string& name)
 {
