@@ -36,6 +36,32 @@ bool ToProbability(const std::string& text, double& out)
     }
 }
 
+bool ToMonitor(const std::string& text, std::pair<Monit, std::uint16_t>& out)
+{
+    static const char* const kNames[] = {"isupply", "vcell", "vref", "vin", "vdd", "vss", "vout"};
+    const auto eq = text.find('=');
+    long long raw = 0;
+    if (eq == std::string::npos || !ToInt(text.substr(eq + 1), 0, 65535, raw))
+        return false;
+    for (int c = 0; c < static_cast<int>(Monit::Count); ++c)
+        if (text.compare(0, eq, kNames[c]) == 0) {
+            out = {static_cast<Monit>(c), static_cast<std::uint16_t>(raw)};
+            return true;
+        }
+    return false;
+}
+
+bool ToCelsius(const std::string& text, float& out)
+{
+    try {
+        std::size_t used = 0;
+        out = std::stof(text, &used);
+        return used == text.size() && out > -300.0F && out < 1000.0F;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 }  // namespace
 
 std::string UsageText()
@@ -58,6 +84,9 @@ std::string UsageText()
            "  --firmware M.m       firmware revision (default 1.10)\n"
            "  --reboot-ms MS       silence after a reset (default 1500)\n"
            "  --self-test-ms MS    how long the self test shows in the status word (default 800)\n"
+           "  --monit NAME=RAW     hold a monitoring raw value (isupply, vcell, vref, vin, vdd, vss,\n"
+           "                       vout); out of its range it sets its status bit; repeatable\n"
+           "  --temperature C      hold the temperature (outside -20..70 sets its status bit)\n"
            "\n"
            "Faults (per sensor, as above):\n"
            "  --silent             never answer\n"
@@ -168,6 +197,20 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args)
             if (!ToProbability(value, p))
                 return fail("--corrupt: probability 0..1 expected, got '" + value + "'");
             current().faults.corruptProbability = p;
+        } else if (a == "--monit") {
+            if (!needs("NAME=RAW"))
+                return result;
+            std::pair<Monit, std::uint16_t> pin;
+            if (!ToMonitor(value, pin))
+                return fail("--monit: NAME=RAW expected (e.g. vin=40), got '" + value + "'");
+            current().pinnedMonitors.push_back(pin);
+        } else if (a == "--temperature") {
+            if (!needs("a temperature"))
+                return result;
+            float celsius = 0;
+            if (!ToCelsius(value, celsius))
+                return fail("--temperature: degrees expected, got '" + value + "'");
+            current().temperature = celsius;
         } else if (a == "--silent") {
             current().faults.silent = true;
         } else if (a == "--wrong-crc") {

@@ -17,6 +17,8 @@ struct SensorConfig {
     SensorFaults faults;
     std::optional<int> rebootMs;
     std::optional<int> selfTestMs;
+    std::vector<std::pair<Monit, std::uint16_t>> pinnedMonitors;  // raw values held fixed
+    std::optional<float> temperature;                             // temperature held fixed
 };
 
 struct ProgramOptions {

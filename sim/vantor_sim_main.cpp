@@ -55,6 +55,10 @@ int main(int argc, char** argv)
                 s.SetRebootTime(std::chrono::milliseconds(*c.rebootMs));
             if (c.selfTestMs)
                 s.SetSelfTestTime(std::chrono::milliseconds(*c.selfTestMs));
+            for (const auto& [channel, raw] : c.pinnedMonitors)
+                s.ForceMonitor(channel, raw);
+            if (c.temperature)
+                s.ForceTemperature(*c.temperature);
             s.SetFaults(c.faults);
         }
         bus.OnBaudChange([](std::uint8_t address, std::uint8_t index) {

@@ -20,7 +20,8 @@ TEST(SimOptions, SensorsAndTheirOptions)
     const auto p = ParseOptions({"--delay", "7", "--id", "1", "--silent", "--id", "5", "--serial", "ZZ000005",
                                  "--firmware", "2.3", "--exception", "4", "--corrupt", "0.25", "--cut", "2",
                                  "--link", "dos/com1", "--echo", "--babble", "--wrong-crc", "--wrong-address",
-                                 "--reboot-ms", "100", "--self-test-ms", "50", "--line-baud", "9600", "--seed", "9"});
+                                 "--reboot-ms", "100", "--self-test-ms", "50", "--line-baud", "9600", "--seed", "9",
+                                 "--monit", "vin=40", "--monit", "vout=0", "--temperature", "85.5"});
     ASSERT_EQ(p.error, "");
     const ProgramOptions& o = p.options;
     ASSERT_EQ(o.sensors.size(), 2u);
@@ -40,6 +41,8 @@ TEST(SimOptions, SensorsAndTheirOptions)
     EXPECT_TRUE(s.faults.echo && s.faults.babble && s.faults.wrongCrc && s.faults.wrongAddress);
     EXPECT_EQ(s.rebootMs, 100);
     EXPECT_EQ(s.selfTestMs, 50);
+    EXPECT_EQ(s.pinnedMonitors, (std::vector<std::pair<Monit, std::uint16_t>>{{Monit::Vin, 40}, {Monit::Vout, 0}}));
+    EXPECT_EQ(s.temperature, 85.5F);
     EXPECT_EQ(o.link, "dos/com1");
     EXPECT_EQ(o.bus.lineBaud, 9600);
     EXPECT_EQ(o.bus.seed, 9u);
@@ -60,7 +63,8 @@ TEST(SimOptions, RefusedCommandLines)
          {std::vector<std::string>{"--id", "0"}, {"--id", "128"}, {"--id", "1", "--id", "1"}, {"--id"},
           {"--id", "x"}, {"--serial", "ABC"}, {"--firmware", "1"}, {"--firmware", "1.300"},
           {"--corrupt", "2"}, {"--corrupt", "x"}, {"--exception", "0"}, {"--delay", "-1"}, {"--frobnicate"},
-          {"--link", ""}, {"--line-baud", "fast"}})
+          {"--link", ""}, {"--line-baud", "fast"}, {"--monit", "vin"},
+          {"--monit", "vxx=3"}, {"--monit", "vin=70000"}, {"--temperature", "warm"}})
         EXPECT_NE(ParseOptions(args).error, "") << args[0];
 }
 
@@ -70,7 +74,8 @@ TEST(SimOptions, HelpListsEveryOption)
     const std::string usage = UsageText();
     for (const char* option : {"--id", "--link", "--line-baud", "--seed", "--help", "--serial", "--firmware",
                                "--reboot-ms", "--self-test-ms", "--silent", "--wrong-crc", "--wrong-address",
-                               "--exception", "--delay", "--echo", "--babble", "--cut", "--corrupt"})
+                               "--exception", "--delay", "--echo", "--babble", "--cut", "--corrupt", "--monit",
+                               "--temperature"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
 
@@ -108,13 +113,17 @@ TEST(SimProgramRun, ServesTwoSensorsThroughItsLinkAndStopsCleanly)
 
 TEST(SimProgramRun, FaultOptionsReachTheSensorAndSigintStops)
 {
-    SimProgram sim({"--id", "1", "--wrong-crc"});
+    SimProgram sim({"--id", "1", "--wrong-crc", "--id", "2", "--monit", "vin=40", "--temperature", "85"});
     const std::string device = sim.Line();
     ASSERT_EQ(device.rfind("device ", 0), 0u);
-    sim.Line();
     {
         TestMaster master(device.substr(7));
         EXPECT_EQ(master.Transact("01 03 00 06 00 01 64 0B"), "01 03 02 01 01 78 EB");
+        // Sensor 2: Vin and temperature held out of range, their status bits set.
+        const Bytes m = master.Transact(Hex("02 04 00 04 00 01 70 38"));
+        ASSERT_EQ(m.size(), 7u);
+        EXPECT_EQ(m[3], 0x04);
+        EXPECT_EQ(m[4], 0x10);
     }
     EXPECT_EQ(sim.StopWith(SIGINT), 0);
 }
