@@ -112,7 +112,8 @@ TEST_F(StoreTest, MergesIntoExistingContent)
                "\t<Extra x=\"1\"></Extra>\n"
                "<FenetrePrincipale><EditId_Value>9</EditId_Value>"
                "<Autre a=\"b\">x &lt; y &amp; z</Autre></FenetrePrincipale>\n"
-               "<Apres>mot</Apres></Configuration>\n");
+               "<Apres>mot</Apres><v:Nom xmlns:v=\"urn:vantor\" v:a=\"1\"><![CDATA[<b>]]></v:Nom>"
+               "</Configuration>\n");
     TStockAppXml store(path());
     EXPECT_EQ(store.ReadInteger("FenetrePrincipale\\EditId_Value", 0), 9);
     store.WriteInteger("FenetrePrincipale\\FormVersion", 0);
@@ -124,7 +125,8 @@ TEST_F(StoreTest, MergesIntoExistingContent)
                      "    <EditId_Value>12</EditId_Value>",
                      "    <Autre a=\"b\">x &lt; y &amp; z</Autre>",
                      "    <FormVersion>0</FormVersion>", "  </FenetrePrincipale>",
-                     "  <Apres>mot</Apres>", "</Configuration>"}));
+                     "  <Apres>mot</Apres>",
+                     "  <v:Nom xmlns:v=\"urn:vantor\" v:a=\"1\">&lt;b&gt;</v:Nom>", "</Configuration>"}));
 }
 
 TEST_F(StoreTest, KeepsTextLineBreaksAndMixedContent)
