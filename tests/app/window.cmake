@@ -1,0 +1,24 @@
+# Tests of the main window and start-up: layout and widget kinds, the driver calls of start-up
+# and of the communication settings (through the recording stand-in library), the settings
+# wiring, and page pictures written to ${CMAKE_BINARY_DIR}/screenshots for a person to look at.
+find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Test)
+
+if(TARGET vantor_app_ui)
+  # The stand-in for korvane: a shared library exporting the same names, recording every call.
+  if(NOT TARGET korvane_enregistreur)
+    add_library(korvane_enregistreur SHARED ${CMAKE_CURRENT_SOURCE_DIR}/KorvaneEnregistreur.cpp)
+    target_include_directories(korvane_enregistreur PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/app)
+    target_link_libraries(korvane_enregistreur PUBLIC vantor_common)
+  endif()
+
+  foreach(essai window startup captures)
+    add_executable(test_${essai}
+      ${CMAKE_CURRENT_SOURCE_DIR}/test_${essai}.cpp
+      ${CMAKE_CURRENT_SOURCE_DIR}/test_window_main.cpp)
+    target_include_directories(test_${essai} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+    target_link_libraries(test_${essai} PRIVATE vantor_app_ui korvane_enregistreur Qt6::Test GTest::gtest)
+    gtest_discover_tests(test_${essai}
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 60)
+  endforeach()
+  target_compile_definitions(test_captures PRIVATE VANTOR_CAPTURES_DIR="${CMAKE_BINARY_DIR}/screenshots")
+endif()
