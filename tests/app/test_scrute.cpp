@@ -1,0 +1,357 @@
+// Bus scan against simulated sensors, end to end through the real driver library.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "BancVantor.h"
+#include "UtilKorvane.h"
+#include "korvane.h"
+
+namespace {
+
+using vantor::sim::Bytes;
+using vantor::sim::SensorFaults;
+
+// The frame of one scan read, input register 0, one register, at this address (CRC appended).
+Bytes TrameScrutation(std::uint8_t adresse)
+{
+    Bytes trame{adresse, 0x04, 0x00, 0x00, 0x00, 0x01};
+    const auto crc = CrcOf(trame);
+    trame.push_back(crc[0]);
+    trame.push_back(crc[1]);
+    return trame;
+}
+
+// Addresses of the frames the line carried, in order.
+std::vector<int> AdressesEssayees(const vantor::sim::SimBus& bus)
+{
+    std::vector<int> adresses;
+    for (const Bytes& trame : bus.ReceivedFrames())
+        adresses.push_back(trame.empty() ? -1 : trame[0]);
+    return adresses;
+}
+
+std::vector<int> Suite(int premiere, int derniere)
+{
+    std::vector<int> suite;
+    for (int a = premiere; a <= derniere; ++a)
+        suite.push_back(a);
+    return suite;
+}
+
+QStringList Textes(const QListWidget& liste)
+{
+    QStringList textes;
+    for (int i = 0; i < liste.count(); ++i)
+        textes << liste.item(i)->text();
+    return textes;
+}
+
+// Runs `action` from inside the scan's message processing, once, as soon as the line has carried
+// `trames` frames (that is, once the scan has tried that many addresses). `espion`, if given,
+// runs at every dispatch before that.
+class PendantScrutation {
+public:
+    PendantScrutation(vantor::sim::SimBus& bus, std::size_t trames, std::function<void()> action,
+                      std::function<void(std::size_t)> espion = {})
+    {
+        m_minuterie.setInterval(0);
+        QObject::connect(&m_minuterie, &QTimer::timeout, [this, &bus, trames, action, espion] {
+            const std::size_t vues = bus.FrameCount();
+            if (espion)
+                espion(vues);
+            if (!m_fait && vues >= trames) {
+                m_fait = true;
+                action();
+            }
+        });
+        m_minuterie.start();
+    }
+    bool Fait() const { return m_fait; }
+
+private:
+    QTimer m_minuterie;
+    bool m_fait = false;
+};
+
+// Duration of one read at the identifier in force, and the address it went to.
+struct LectureTemoin {
+    qint64 dureeMs;
+    int adresse;
+    TResultCode resultat;
+};
+
+LectureTemoin LitAvecIdentifiantEnVigueur(vantor::sim::SimBus& bus)
+{
+    bus.ClearLog();
+    std::uint8_t nombre = 0;
+    TDataArea zone{};
+    QElapsedTimer chrono;
+    chrono.start();
+    const TResultCode resultat = MODBUS_ReadInputRegisters(0, 1, &nombre, zone.data());
+    const qint64 duree = chrono.elapsed();
+    const auto adresses = AdressesEssayees(bus);
+    return {duree, adresses.size() == 1 ? adresses[0] : -1, resultat};
+}
+
+// A read on an open port takes a few tens of milliseconds; one that has to open the port first
+// adds the driver's 200 ms pause.
+constexpr qint64 kDureeAvecOuverture = 190;
+
+TEST(Scrutation, TrouveLesCapteurs1Et5EtRendLePortEtLIdentifiant)
+{
+    BancVantor banc;
+    auto& ui = banc.Ui();
+    ui.EditId->setValue(5);
+    ui.PositionScrute->setValue(42);
+    ui.ListeScrute->addItem(QStringLiteral("left over from an earlier scan"));
+
+    // What the list shows at each dispatch, by number of addresses tried.
+    std::map<std::size_t, int> selectionApres;
+    PendantScrutation espion(
+        banc.Bus(), 1000, [] {},
+        [&](std::size_t vues) { selectionApres[vues] = ui.ListeScrute->currentRow(); });
+
+    ui.BoutScrute->click();
+
+    EXPECT_EQ(Textes(*ui.ListeScrute),
+              QStringList({"Address 1 : sensor detected", "Address 5 : sensor detected"}));
+    for (int i = 0; i < ui.ListeScrute->count(); ++i)
+        EXPECT_EQ(ui.ListeScrute->item(i)->icon().cacheKey(), banc.Fenetre().ListeImages.value(0).cacheKey());
+    EXPECT_EQ(ui.ListeScrute->currentRow(), 1);
+    EXPECT_EQ(ui.PositionScrute->value(), 100);
+    EXPECT_TRUE(banc.Erreurs().isEmpty()) << banc.Erreurs().join('|').toStdString();
+
+    // Every address once, in increasing order, each with one read of input register 0.
+    const auto trames = banc.Bus().ReceivedFrames();
+    ASSERT_EQ(trames.size(), 127u);
+    EXPECT_EQ(trames[0], Bytes({0x01, 0x04, 0x00, 0x00, 0x00, 0x01, 0x31, 0xCA}));
+    for (std::size_t i = 0; i < trames.size(); ++i)
+        EXPECT_EQ(trames[i], TrameScrutation(static_cast<std::uint8_t>(i + 1))) << "address " << i + 1;
+    EXPECT_EQ(banc.Capteur(1).RequestCount(0x04), 1);
+    EXPECT_EQ(banc.Capteur(5).RequestCount(0x04), 1);
+
+    // The selection follows the last sensor found: address 1's item from address 1 on, address
+    // 5's from address 5 on.
+    ASSERT_GT(selectionApres.size(), 100u);
+    for (const auto& [essayees, ligne] : selectionApres)
+        EXPECT_EQ(ligne, essayees < 5 ? 0 : 1) << "after " << essayees << " addresses";
+
+    // Afterwards the identifier of EditId is in force and the port is closed again.
+    const LectureTemoin temoin = LitAvecIdentifiantEnVigueur(banc.Bus());
+    EXPECT_EQ(temoin.adresse, 5);
+    EXPECT_EQ(temoin.resultat, kResOk);
+    EXPECT_GE(temoin.dureeMs, kDureeAvecOuverture);
+}
+
+TEST(Scrutation, SansCapteurLaListeResteVideEtLaBarrePleine)
+{
+    BancVantor banc;
+    banc.Capteur(1).SetFaults({.silent = true});
+    banc.Capteur(5).SetFaults({.silent = true});
+    auto& ui = banc.Ui();
+    ui.ListeScrute->addItem(QStringLiteral("left over from an earlier scan"));
+    ui.ListeScrute->setCurrentRow(0);
+
+    ui.BoutScrute->click();
+
+    EXPECT_EQ(ui.ListeScrute->count(), 0);
+    EXPECT_EQ(ui.ListeScrute->currentRow(), -1);
+    EXPECT_EQ(ui.PositionScrute->value(), 100);
+    EXPECT_TRUE(banc.Erreurs().isEmpty()) << banc.Erreurs().join('|').toStdString();
+    EXPECT_EQ(AdressesEssayees(banc.Bus()), Suite(1, 127));
+}
+
+TEST(Scrutation, StopPendantLAdresse10TermineApresLAdresse11)
+{
+    BancVantor banc;
+    auto& ui = banc.Ui();
+    ui.EditId->setValue(5);
+    PendantScrutation stop(banc.Bus(), 10, [&] { ui.BoutArreteScrute->click(); });
+
+    ui.BoutScrute->click();
+
+    ASSERT_TRUE(stop.Fait());
+    EXPECT_EQ(AdressesEssayees(banc.Bus()), Suite(1, 11));
+    EXPECT_EQ(ui.PositionScrute->value(), 9);
+    EXPECT_EQ(Textes(*ui.ListeScrute),
+              QStringList({"Address 1 : sensor detected", "Address 5 : sensor detected"}));
+    EXPECT_TRUE(banc.Erreurs().isEmpty());
+
+    const LectureTemoin temoin = LitAvecIdentifiantEnVigueur(banc.Bus());
+    EXPECT_EQ(temoin.adresse, 5);
+    EXPECT_GE(temoin.dureeMs, kDureeAvecOuverture);
+
+    // The next scan starts afresh although "Stop" was pressed during the last one.
+    PendantScrutation stopSuivant(banc.Bus(), 2, [&] { ui.BoutArreteScrute->click(); });
+    banc.Bus().ClearLog();
+    ui.BoutScrute->click();
+    EXPECT_EQ(AdressesEssayees(banc.Bus()), Suite(1, 3));
+    EXPECT_EQ(Textes(*ui.ListeScrute), QStringList({"Address 1 : sensor detected"}));
+}
+
+TEST(Scrutation, StopHorsScrutationNeLaBloquePas)
+{
+    BancVantor banc;
+    auto& ui = banc.Ui();
+    ui.BoutArreteScrute->click();
+    PendantScrutation stop(banc.Bus(), 6, [&] { ui.BoutArreteScrute->click(); });
+
+    ui.BoutScrute->click();
+
+    EXPECT_EQ(AdressesEssayees(banc.Bus()), Suite(1, 7));
+}
+
+TEST(Scrutation, EchapAgitCommeStop)
+{
+    BancVantor banc;
+    auto& ui = banc.Ui();
+    auto& fenetre = banc.Fenetre();
+    fenetre.show();
+    ui.TabControleFonctions->setCurrentWidget(ui.TabScrute);
+    fenetre.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&fenetre));
+    // Showing the window hands the settings to the driver again, which closes the port.
+    MODBUS_OpenPort();
+    banc.Bus().ClearLog();
+
+    PendantScrutation echap(banc.Bus(), 4, [&] { QTest::keyClick(ui.ListeScrute, Qt::Key_Escape); });
+    ui.BoutScrute->setFocus();
+    ui.BoutScrute->click();
+
+    ASSERT_TRUE(echap.Fait());
+    EXPECT_EQ(AdressesEssayees(banc.Bus()), Suite(1, 5));
+    EXPECT_EQ(ui.PositionScrute->value(), 4);
+    fenetre.hide();
+}
+
+TEST(Scrutation, ExceptionEtTramesFautivesNeSontPasListees)
+{
+    BancVantor banc;
+    auto& bus = banc.Bus();
+    banc.Capteur(1).SetFaults({.exceptionCode = 4});
+    bus.AddSensor(2).SetFaults({.wrongAddress = true});
+    bus.AddSensor(3).SetFaults({.cutBytes = 1});
+    bus.AddSensor(4).SetFaults({.corruptProbability = 1.0});
+    banc.Capteur(5).SetFaults({.wrongCrc = true});
+    bus.AddSensor(6);
+    auto& ui = banc.Ui();
+    PendantScrutation stop(bus, 6, [&] { ui.BoutArreteScrute->click(); });
+
+    ui.BoutScrute->click();
+
+    EXPECT_EQ(AdressesEssayees(bus), Suite(1, 7));
+    EXPECT_EQ(Textes(*ui.ListeScrute), QStringList({"Address 6 : sensor detected"}));
+    EXPECT_TRUE(banc.Erreurs().isEmpty()) << banc.Erreurs().join('|').toStdString();
+    for (std::uint8_t a = 1; a <= 6; ++a)
+        EXPECT_EQ(banc.Capteur(a).RequestCount(0x04), 1) << "address " << int(a);
+}
+
+TEST(Scrutation, UnSecondClicPendantLaScrutationEstRefuse)
+{
+    BancVantor banc;
+    auto& ui = banc.Ui();
+    int positionAvant = -1;
+    int positionApres = -1;
+    int elementsApres = -1;
+    std::size_t tramesAvant = 0;
+    std::size_t tramesApres = 0;
+    PendantScrutation second(banc.Bus(), 3, [&] {
+        positionAvant = ui.PositionScrute->value();
+        tramesAvant = banc.Bus().FrameCount();
+        ui.BoutScrute->click();
+        positionApres = ui.PositionScrute->value();
+        elementsApres = ui.ListeScrute->count();
+        tramesApres = banc.Bus().FrameCount();
+        ui.BoutArreteScrute->click();
+    });
+
+    ui.BoutScrute->click();
+
+    ASSERT_TRUE(second.Fait());
+    // The second click sent nothing and touched neither the bar nor the list.
+    EXPECT_EQ(tramesApres, tramesAvant);
+    EXPECT_EQ(positionApres, positionAvant);
+    EXPECT_EQ(elementsApres, 1);
+    // The first scan went on and stopped at the next address, with each address tried once.
+    EXPECT_EQ(AdressesEssayees(banc.Bus()), Suite(1, 4));
+    EXPECT_EQ(Textes(*ui.ListeScrute), QStringList({"Address 1 : sensor detected"}));
+
+    // Once a scan has ended, "Scruter" works again.
+    banc.Bus().ClearLog();
+    PendantScrutation stop(banc.Bus(), 1, [&] { ui.BoutArreteScrute->click(); });
+    ui.BoutScrute->click();
+    EXPECT_EQ(AdressesEssayees(banc.Bus()), Suite(1, 2));
+}
+
+TEST(Scrutation, FermerLaFenetrePendantLaScrutationLaFermeEnsuiteEtGardeLesReglages)
+{
+    BancVantor banc;
+    auto& ui = banc.Ui();
+    auto& fenetre = banc.Fenetre();
+    fenetre.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&fenetre));
+    MODBUS_OpenPort();
+    banc.Bus().ClearLog();
+    QFile::remove(banc.CheminReglages());
+
+    // A setting chosen by the operator before closing; it must reach the settings file.
+    ui.ChoixParite->setCurrentIndex(1);
+    ui.EditId->setValue(5);
+
+    bool fermeeAuMomentDeLaDemande = true;
+    bool visibleApresLaDemande = false;
+    PendantScrutation fermeture(banc.Bus(), 3, [&] {
+        fermeeAuMomentDeLaDemande = fenetre.close();
+        visibleApresLaDemande = fenetre.isVisible();
+    });
+
+    // The scan runs from the program's event loop, as a click would; the loop ends when the last
+    // window has closed. The order of events shows that this happens after the scan returned.
+    QStringList deroulement;
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, [&] { deroulement << "fin du programme"; });
+    QTimer::singleShot(0, [&] {
+        ui.BoutScrute->click();
+        deroulement << "scrutation rendue";
+    });
+    QTimer::singleShot(20000, [&] {
+        deroulement << "délai dépassé";
+        QCoreApplication::quit();
+    });
+    QApplication::exec();
+
+    EXPECT_EQ(deroulement, QStringList({"scrutation rendue", "fin du programme"}));
+    ASSERT_TRUE(fermeture.Fait());
+    EXPECT_FALSE(fermeeAuMomentDeLaDemande);
+    EXPECT_TRUE(visibleApresLaDemande);
+    // The scan ended at the next address and then the window closed.
+    EXPECT_EQ(AdressesEssayees(banc.Bus()), Suite(1, 4));
+    EXPECT_FALSE(fenetre.isVisible());
+    EXPECT_TRUE(banc.Erreurs().isEmpty());
+
+    // The port was released and the identifier of EditId put back before the window closed.
+    const LectureTemoin temoin = LitAvecIdentifiantEnVigueur(banc.Bus());
+    EXPECT_EQ(temoin.adresse, 5);
+    EXPECT_GE(temoin.dureeMs, kDureeAvecOuverture);
+
+    // The settings were written when the window closed: a new window restores them.
+    ASSERT_TRUE(QFile::exists(banc.CheminReglages()));
+    TFenetrePrincipale relue(nullptr, banc.CheminReglages());
+    relue.captureErreur = [](const QString&) {};
+    relue.show();
+    EXPECT_EQ(relue.ui->ChoixParite->currentIndex(), 1);
+    EXPECT_EQ(relue.ui->EditId->value(), 5);
+    relue.hide();
+}
+
+} // namespace
