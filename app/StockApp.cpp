@@ -80,11 +80,26 @@ void TStockApp::RestoreSettings()
 
 void TStockApp::SaveSettings()
 {
+    // The five values make one merged update of the file: it is read once, the values are set one
+    // after the other, and it is written once. The file ends exactly as with five separate
+    // read-change-write steps, but with one disk synchronisation instead of five.
+    const bool autoReload = store_.AutoReload();
+    const bool autoFlush = store_.AutoFlush();
+    if (autoReload)
+        store_.Reload();
+    store_.SetAutoReload(false);
+    store_.SetAutoFlush(false);
+
     store_.WriteInteger(basePath_ + QStringLiteral("FormVersion"), kFormVersion);
     for (const QString& storedProp : storedProps_) {
         int value = 0;
         if (ReadProperty(Split(storedProp), value))
             store_.WriteInteger(ElementPath(storedProp), value);
     }
+
+    store_.SetAutoReload(autoReload);
+    store_.SetAutoFlush(autoFlush);
+    if (autoFlush)
+        store_.Flush();
     saved_ = true;
 }

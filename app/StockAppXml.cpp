@@ -158,6 +158,26 @@ bool WriteAll(int fd, const QByteArray& bytes)
     return true;
 }
 
+// True when the file at path holds exactly these bytes.
+bool SameContent(const QByteArray& path, const QByteArray& bytes)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    QByteArray current(bytes.size() + 1, Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < current.size()) {
+        const ssize_t n = ::read(fd, current.data() + got, static_cast<size_t>(current.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    ::close(fd);
+    return got == bytes.size() && std::memcmp(current.constData(), bytes.constData(), got) == 0;
+}
+
 mode_t NewFileMode()
 {
     const mode_t mask = ::umask(0);
@@ -419,6 +439,11 @@ bool TStockAppXml::WriteFileAtomically(const QByteArray& bytes)
     const bool exists = ::stat(targetPath.constData(), &existing) == 0;
     if (exists)
         mode = existing.st_mode & 07777;
+    // The file already holds exactly this text (a save without changes): leave it as it is. This
+    // spares the disk synchronisation, the costly part of a save.
+    if (exists && S_ISREG(existing.st_mode) && existing.st_size == bytes.size() &&
+        SameContent(targetPath, bytes))
+        return true;
 
     QByteArray tempPath = QFile::encodeName(QFileInfo(target).absolutePath()) + "/.AppVantor.xml.XXXXXX";
     const int fd = ::mkostemp(tempPath.data(), O_CLOEXEC);

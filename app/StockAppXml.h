@@ -7,7 +7,8 @@
 // line. Content that the program does not know (other elements, attributes) is kept.
 //
 // Files are replaced atomically (temporary file in the same folder, fsync, rename), so a save
-// never leaves a truncated file behind. A file that is not well-formed XML, too large or too
+// never leaves a truncated file behind; a file that already holds the text to be written is left
+// untouched. A file that is not well-formed XML, too large or too
 // deeply nested is treated as unreadable: the store starts empty, remembers the reason, and moves
 // the file aside to "AppVantor.xml.bad" before it first writes over it.
 #pragma once

@@ -245,6 +245,36 @@ TEST_F(BindingTest, MarksFollowRestoreAndSave)
     EXPECT_FALSE(run.binding.Saved());
 }
 
+TEST_F(BindingTest, SaveIsOneMergedUpdateThatHonoursTheStoreSettings)
+{
+    WriteBytes(path(), Lines({kDeclaration, "<Configuration>", "  <Autre>1</Autre>", "</Configuration>"}));
+    Run run(path());
+    run.binding.RestoreSettings();
+    // Written after the restore by someone else: the save reads the file again and keeps it.
+    WriteBytes(path(), Lines({kDeclaration, "<Configuration>", "  <Nouveau/>", "</Configuration>"}));
+    run.w.id->setValue(42);
+    run.binding.SaveSettings();
+    QByteArray expected = WindowFile("0", "-1", "2", "3", "42");
+    expected.replace("<Configuration>\r\n", "<Configuration>\r\n  <Nouveau/>\r\n");
+    EXPECT_EQ(ReadBytes(path()), expected);
+    EXPECT_TRUE(run.store.AutoReload());
+    EXPECT_TRUE(run.store.AutoFlush());
+
+    // Without AutoFlush the values only reach the document; without AutoReload the file is not
+    // read again first.
+    run.store.SetAutoFlush(false);
+    run.store.SetAutoReload(false);
+    WriteBytes(path(), Lines({kDeclaration, "<Configuration/>"}));
+    run.w.id->setValue(43);
+    run.binding.SaveSettings();
+    EXPECT_FALSE(run.store.AutoReload());
+    EXPECT_FALSE(run.store.AutoFlush());
+    EXPECT_EQ(ReadBytes(path()), Lines({kDeclaration, "<Configuration/>"}));
+    run.store.Flush();
+    expected.replace("<EditId_Value>42<", "<EditId_Value>43<");
+    EXPECT_EQ(ReadBytes(path()), expected);
+}
+
 TEST_F(BindingTest, ReadOnlyFileIsRestoredButNeverWritten)
 {
     const QByteArray file = WindowFile("0", "6", "1", "4", "8");

@@ -105,6 +105,31 @@ TEST_F(FilesTest, SaveReplacesTheFileWithoutLeavingTemporaries)
     EXPECT_EQ(Mode(), 0640u);
 }
 
+TEST_F(FilesTest, UnchangedTextIsNotRewritten)
+{
+    const auto inode = [this] {
+        struct stat st {};
+        ::stat(cpath().constData(), &st);
+        return st.st_ino;
+    };
+    TStockAppXml store(path());
+    store.WriteInteger("V", 4);
+    const auto first = inode();
+    store.WriteInteger("V", 4);
+    store.Flush();
+    EXPECT_EQ(inode(), first);
+    store.WriteInteger("V", 5);
+    EXPECT_NE(inode(), first);
+    EXPECT_EQ(store.ReadInteger("V", 0), 5);
+
+    // The comparison is made with the file as it is now, not as it was read: another writer's
+    // text of the same length is still replaced by the final write.
+    store.Reload();
+    WriteBytes(path(), Lines({kDeclaration, "<Configuration>", "  <V>6</V>", "</Configuration>"}));
+    store.Flush();
+    EXPECT_EQ(ReadBytes(path()), Lines({kDeclaration, "<Configuration>", "  <V>5</V>", "</Configuration>"}));
+}
+
 TEST_F(FilesTest, NewFileFollowsTheUmask)
 {
     const mode_t previous = ::umask(022);
