@@ -16,5 +16,5 @@ target_link_libraries(test_settings PRIVATE Qt6::Widgets Qt6::Test GTest::gtest)
 # no other test program reads or writes it.
 set_target_properties(test_settings PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/settings)
-gtest_discover_tests(test_settings
+gtest_discover_tests(test_settings TEST_PREFIX "settings."
   PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 60)
