@@ -1,13 +1,144 @@
-#include "UniteAppVantor.h"
+// Live measurements and monitoring of the Vantor page: the acceleration, temperature and
+// monitoring displays, each switched by its check box and polled by its own timer.
+//
+// Every poll runs the same cycle: stop its timer, apply the slave identifier of EditId, make one
+// read of input registers, show the result (or "err" / dark LEDs), and start its timer again, so
+// the next tick comes one full interval after the poll ended. A failed poll never opens a box and
+// never stops the polling.
+#include <QTimer>
 
-// Placeholder bodies; this area of the window is being built.
-void TFenetrePrincipale::ChoixAccelerationClick() {}
-void TFenetrePrincipale::TimerAccelTimer() {}
-void TFenetrePrincipale::ChoixTempeClick() {}
-void TFenetrePrincipale::TimerTempeTimer() {}
-void TFenetrePrincipale::ChoixMonitorClick() {}
-void TFenetrePrincipale::TimerMonitTimer() {}
-void TFenetrePrincipale::EteintLeds() {}
-void TFenetrePrincipale::AllumeLeds() {}
-void TFenetrePrincipale::ColoreLeds1a8(std::uint8_t) {}
-void TFenetrePrincipale::ColoreLeds9a16(std::uint8_t) {}
+#include <array>
+
+#include "AffichageVantor.h"
+#include "DefKorvane.h"
+#include "UniteAppVantor.h"
+#include "ui_UniteAppVantor.h"
+
+namespace {
+
+// The 16 status LEDs in bit order: JvLED1..8 for the high byte, JvLED9..16 for the low byte.
+std::array<TLed*, 16> Leds(Ui::TFenetrePrincipale* ui)
+{
+    return {ui->JvLED1, ui->JvLED2, ui->JvLED3, ui->JvLED4, ui->JvLED5, ui->JvLED6,
+            ui->JvLED7, ui->JvLED8, ui->JvLED9, ui->JvLED10, ui->JvLED11, ui->JvLED12,
+            ui->JvLED13, ui->JvLED14, ui->JvLED15, ui->JvLED16};
+}
+
+}  // namespace
+
+// --- acceleration: input registers 0-1, every 300 ms ----------------------------------------
+
+void TFenetrePrincipale::ChoixAccelerationClick()
+{
+    if (ui->ChoixAcceleration->isChecked()) {
+        TimerAccelTimer();
+        TimerAccel->start();
+    } else {
+        TimerAccel->stop();
+        ui->LabelAccel->setText(QStringLiteral("xxxx"));
+    }
+}
+
+void TFenetrePrincipale::TimerAccelTimer()
+{
+    TimerAccel->stop();
+    AppliqueIdentifiant();
+    TDataArea zone{};
+    std::uint8_t nbOctets = 0;
+    const TResultCode res = MODBUS_ReadInputRegisters(0, 2, &nbOctets, zone.data());
+    ui->LabelAccel->setText(res == kResOk ? TexteAcceleration(ValeurFlottante(zone, nbOctets))
+                                          : QStringLiteral("err"));
+    TimerAccel->start();
+}
+
+// --- temperature: input registers 2-3, every 1000 ms ----------------------------------------
+
+void TFenetrePrincipale::ChoixTempeClick()
+{
+    if (ui->ChoixTempe->isChecked()) {
+        TimerTempeTimer();
+        TimerTempe->start();
+    } else {
+        TimerTempe->stop();
+        ui->LabelTempe->setText(QStringLiteral("xx"));
+    }
+}
+
+void TFenetrePrincipale::TimerTempeTimer()
+{
+    TimerTempe->stop();
+    AppliqueIdentifiant();
+    TDataArea zone{};
+    std::uint8_t nbOctets = 0;
+    const TResultCode res = MODBUS_ReadInputRegisters(2, 2, &nbOctets, zone.data());
+    ui->LabelTempe->setText(res == kResOk ? TexteTemperature(ValeurFlottante(zone, nbOctets))
+                                          : QStringLiteral("err"));
+    TimerTempe->start();
+}
+
+// --- monitoring: input registers 4-11 in one request, every 319 ms --------------------------
+
+void TFenetrePrincipale::ChoixMonitorClick()
+{
+    if (ui->ChoixMonitor->isChecked()) {
+        TimerMonitTimer();
+        TimerMonit->start();
+    } else {
+        EteintLeds();
+        TimerMonit->stop();
+    }
+}
+
+void TFenetrePrincipale::TimerMonitTimer()
+{
+    TimerMonit->stop();
+    AppliqueIdentifiant();
+    TDataArea zone{};
+    std::uint8_t nbOctets = 0;
+    const TResultCode res = MODBUS_ReadInputRegisters(4, 8, &nbOctets, zone.data());
+    if (res == kResOk) {
+        AllumeLeds();
+        ColoreLeds1a8(zone[0]);
+        ColoreLeds9a16(zone[1]);
+        // The first 16 data bytes, whatever the byte count (the driver clears the area).
+        const std::array<double, 7> valeurs = ValeursMonitoring(zone);
+        ui->MonitIsupply->setValue(valeurs[0]);
+        ui->MonitVcell->setValue(valeurs[1]);
+        ui->MonitVref->setValue(valeurs[2]);
+        ui->MonitVin->setValue(valeurs[3]);
+        ui->MonitVdd->setValue(valeurs[4]);
+        ui->MonitVss->setValue(valeurs[5]);
+        ui->MonitVout->setValue(valeurs[6]);
+    } else {
+        EteintLeds();  // the seven values keep their last reading
+    }
+    TimerMonit->start();
+}
+
+// --- status LEDs ----------------------------------------------------------------------------
+
+void TFenetrePrincipale::EteintLeds()
+{
+    for (TLed* led : Leds(ui))
+        led->setActive(false);
+}
+
+void TFenetrePrincipale::AllumeLeds()
+{
+    for (TLed* led : Leds(ui))
+        led->setActive(true);
+}
+
+void TFenetrePrincipale::ColoreLeds1a8(std::uint8_t octet)
+{
+    const auto leds = Leds(ui);
+    for (int bit = 0; bit < 8; ++bit)
+        leds[static_cast<std::size_t>(bit)]->setOnColor(CouleurLed(octet, bit));
+}
+
+void TFenetrePrincipale::ColoreLeds9a16(std::uint8_t octet)
+{
+    const auto leds = Leds(ui);
+    for (int bit = 0; bit < 8; ++bit)
+        leds[static_cast<std::size_t>(8 + bit)]->setOnColor(CouleurLed(octet, bit));
+}

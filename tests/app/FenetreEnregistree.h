@@ -1,0 +1,64 @@
+// Fixture of the handler tests that run on the recording stand-in driver (KorvaneEnregistreur):
+// a fresh window per test with a settings file in a temporary folder, its error boxes captured,
+// and the calls recorded from the end of start-up on.
+#pragma once
+
+#include <QApplication>
+#include <QLocale>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "KorvaneEnregistreur.h"
+#include "UniteAppVantor.h"
+#include "ui_UniteAppVantor.h"
+
+class FenetreEnregistree : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (QApplication::instance() == nullptr) {
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+            static int argc = 1;
+            static char nom[] = "test";
+            static char* argv[] = {nom, nullptr};
+            static QApplication* application = new QApplication(argc, argv);
+            (void)application;
+        }
+        // Widgets take the default locale when they are built: full stop as decimal separator.
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        fenetre = std::make_unique<TFenetrePrincipale>(nullptr, dossier.filePath(QStringLiteral("AppVantor.xml")));
+        fenetre->captureErreur = [this](const QString& texte) {
+            erreurs << texte;
+            if (pendantErreur)
+                pendantErreur(texte);
+        };
+        enregistreur::Reinitialise();
+    }
+
+    void TearDown() override
+    {
+        enregistreur::Reinitialise();
+        fenetre.reset();
+    }
+
+    Ui::TFenetrePrincipale& ui() { return *fenetre->ui; }
+
+    // The calls of the stand-in, for comparisons.
+    static std::vector<enregistreur::TAppel> Appels() { return enregistreur::Appels(); }
+
+    QTemporaryDir dossier;
+    std::unique_ptr<TFenetrePrincipale> fenetre;
+    QStringList erreurs;
+    std::function<void(const QString&)> pendantErreur;  // runs when a box would be shown
+};
+
+// The call MODBUS_SetupConnect(-1, -1, -1, id).
+inline enregistreur::TAppel AppelIdentifiant(long id)
+{
+    return {"SetupConnect", {-1, -1, -1, id}};
+}
