@@ -9,16 +9,13 @@
 
 namespace {
 
-constexpr const char kComPrefix[] = "\\\\.\\COM";
-
 // n of a "\\.\COMn" name, or 0 when the name is not of that form.
 std::uint64_t ComNumber(const std::string& name)
 {
-    const std::string prefix = kComPrefix;
-    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+    if (name.size() <= kComPrefix.size() || name.compare(0, kComPrefix.size(), kComPrefix) != 0)
         return 0;
     std::uint64_t n = 0;
-    for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+    for (std::size_t i = kComPrefix.size(); i < name.size(); ++i) {
         const char c = name[i];
         if (c < '0' || c > '9')
             return 0;

@@ -2,6 +2,10 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+
+// Prefix of the port names built from a port index: backslash, backslash, full stop, backslash, COM.
+inline constexpr std::string_view kComPrefix = "\\\\.\\COM";
 
 // "\\.\COMn" with n >= 1 gives <exeDir>/dosdevices/comn when that entry exists (a symbolic link
 // to a device, as under Wine), else /dev/ttyS<n-1>. Any other name is returned as it stands.

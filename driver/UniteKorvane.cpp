@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <charconv>
 
+#include "DeviceNames.h"
 #include "UtilKorvane.h"
 #include "UtilSerial.h"
 
 namespace {
-
-const std::string kComPrefix = "\\\\.\\COM";
 
 // Four hex digits of a 16-bit field, high byte first.
 std::string Hex16(std::uint16_t value)
@@ -44,7 +43,7 @@ TConnexion::TConnexion() : TConnexion(MakePlatformLine()) {}
 
 TConnexion::TConnexion(std::unique_ptr<TSerialLine> line) : port_(std::move(line))
 {
-    port_.SetPortName(kComPrefix + "1");
+    port_.SetPortName(std::string(kComPrefix) + "1");
     port_.SetRateRow(3);
     SetLineMode(0);
     slaveId_ = 1;
@@ -91,7 +90,7 @@ void TConnexion::SetPortIndex(std::int32_t index)
 {
     if (index == -1)
         return;
-    SetPortName(kComPrefix + std::to_string(static_cast<std::int64_t>(index) + 1));
+    SetPortName(std::string(kComPrefix) + std::to_string(static_cast<std::int64_t>(index) + 1));
 }
 
 std::int32_t TConnexion::GetPortIndex() const
