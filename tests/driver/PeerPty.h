@@ -5,6 +5,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -112,7 +114,15 @@ public:
     void Run(std::function<void(TPeerPty&)> script)
     {
         Join();
-        thread_ = std::thread([this, script = std::move(script)] { script(*this); });
+        thread_ = std::thread([this, script = std::move(script)] {
+            // A device answers within microseconds; on a loaded machine a plain thread can be
+            // woken after the driver's silence limit. Ask for real-time priority where allowed
+            // (the peer always blocks in poll, it never spins); carry on without it otherwise.
+            sched_param param{};
+            param.sched_priority = 1;
+            (void)::pthread_setschedparam(::pthread_self(), SCHED_FIFO, &param);
+            script(*this);
+        });
     }
 
     // Answers the next request: reads as many bytes as `expected` has into `received`, then
