@@ -8,10 +8,18 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 
 #include "BancVantor.h"
 #include "RepondeurFixe.h"
 #include "korvane.h"
+
+// Readable texts in failure messages.
+inline void PrintTo(const QString& texte, std::ostream* flux)
+{
+    *flux << '"' << texte.toStdString() << '"';
+}
 
 namespace {
 
@@ -47,6 +55,7 @@ int IdentifiantEnVigueur(vantor::sim::SimBus& bus)
     std::uint8_t nombre = 0;
     TDataArea zone{};
     MODBUS_ReadInputRegisters(0, 1, &nombre, zone.data());
+    bus.WaitForFrames(1, std::chrono::seconds(2));
     const auto trames = bus.ReceivedFrames();
     return trames.size() == 1 && !trames[0].empty() ? trames[0][0] : -1;
 }
@@ -108,6 +117,7 @@ TEST(OutilCommande, TexteDeLongueurImpaireEnvoieDesZeros)
     banc.Bus().ClearLog();
     banc.ViderErreurs();
     Envoie(ui, "0");
+    banc.Bus().WaitForFrames(1, std::chrono::seconds(2));
     EXPECT_EQ(banc.Bus().ReceivedFrames(), std::vector<Bytes>({{0x01, 0x7E, 0x80}}));
     EXPECT_EQ(Journal(ui), QStringList({"8001"}));
     EXPECT_EQ(banc.Erreurs(), QStringList({"No detected sensor"}));
@@ -120,6 +130,7 @@ TEST(OutilCommande, TexteVideEnvoieUneRequeteVide)
 
     Envoie(ui, "");
 
+    banc.Bus().WaitForFrames(1, std::chrono::seconds(2));
     EXPECT_EQ(banc.Bus().ReceivedFrames(), std::vector<Bytes>({{0x01, 0x7E, 0x80}}));
     EXPECT_TRUE(Journal(ui).isEmpty());
     EXPECT_EQ(banc.Erreurs(), QStringList({"No detected sensor"}));

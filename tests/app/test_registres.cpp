@@ -5,9 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "BancVantor.h"
 #include "RepondeurFixe.h"
 #include "korvane.h"
+
+// Readable texts in failure messages.
+inline void PrintTo(const QString& texte, std::ostream* flux)
+{
+    *flux << '"' << texte.toStdString() << '"';
+}
 
 namespace {
 

@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
+#include <chrono>
+#include <cmath>
 #include <functional>
 #include <map>
 #include <vector>
@@ -16,6 +20,12 @@
 #include "BancVantor.h"
 #include "UtilKorvane.h"
 #include "korvane.h"
+
+// Readable texts in failure messages.
+inline void PrintTo(const QString& texte, std::ostream* flux)
+{
+    *flux << '"' << texte.toStdString() << '"';
+}
 
 namespace {
 
@@ -32,9 +42,12 @@ Bytes TrameScrutation(std::uint8_t adresse)
     return trame;
 }
 
-// Addresses of the frames the line carried, in order.
-std::vector<int> AdressesEssayees(const vantor::sim::SimBus& bus)
+// Addresses of the frames the line carried, in order, once it has carried at least `attendues`
+// (the simulator logs a frame as soon as it has handled it, which may be a moment after the
+// driver gave up waiting for an answer).
+std::vector<int> AdressesEssayees(const vantor::sim::SimBus& bus, std::size_t attendues)
 {
+    bus.WaitForFrames(attendues, std::chrono::seconds(2));
     std::vector<int> adresses;
     for (const Bytes& trame : bus.ReceivedFrames())
         adresses.push_back(trame.empty() ? -1 : trame[0]);
@@ -57,20 +70,29 @@ QStringList Textes(const QListWidget& liste)
     return textes;
 }
 
-// Runs `action` from inside the scan's message processing, once, as soon as the line has carried
-// `trames` frames (that is, once the scan has tried that many addresses). `espion`, if given,
-// runs at every dispatch before that.
+// Position of the progress bar after an address: 100 x address / 127, rounded.
+int PositionApres(int adresse)
+{
+    return static_cast<int>(std::lround(100.0 * adresse / 127.0));
+}
+
+// Runs `action` from inside the scan's message processing, once, right after the scan has tried
+// `adresse` (seen from the progress bar, which moves by at most one step per address; the
+// address must be the first to reach its position). `espion`, if given, runs at every dispatch
+// with the bar's position.
 class PendantScrutation {
 public:
-    PendantScrutation(vantor::sim::SimBus& bus, std::size_t trames, std::function<void()> action,
-                      std::function<void(std::size_t)> espion = {})
+    PendantScrutation(Ui::TFenetrePrincipale& ui, int adresse, std::function<void()> action,
+                      std::function<void(int)> espion = {})
     {
+        EXPECT_LT(PositionApres(adresse - 1), PositionApres(adresse)) << "address " << adresse;
+        const int position = PositionApres(adresse);
         m_minuterie.setInterval(0);
-        QObject::connect(&m_minuterie, &QTimer::timeout, [this, &bus, trames, action, espion] {
-            const std::size_t vues = bus.FrameCount();
+        QObject::connect(&m_minuterie, &QTimer::timeout, [this, &ui, position, action, espion] {
+            const int vue = ui.PositionScrute->value();
             if (espion)
-                espion(vues);
-            if (!m_fait && vues >= trames) {
+                espion(vue);
+            if (!m_fait && vue >= position) {
                 m_fait = true;
                 action();
             }
@@ -100,7 +122,7 @@ LectureTemoin LitAvecIdentifiantEnVigueur(vantor::sim::SimBus& bus)
     chrono.start();
     const TResultCode resultat = MODBUS_ReadInputRegisters(0, 1, &nombre, zone.data());
     const qint64 duree = chrono.elapsed();
-    const auto adresses = AdressesEssayees(bus);
+    const auto adresses = AdressesEssayees(bus, 1);
     return {duree, adresses.size() == 1 ? adresses[0] : -1, resultat};
 }
 
@@ -116,11 +138,10 @@ TEST(Scrutation, TrouveLesCapteurs1Et5EtRendLePortEtLIdentifiant)
     ui.PositionScrute->setValue(42);
     ui.ListeScrute->addItem(QStringLiteral("left over from an earlier scan"));
 
-    // What the list shows at each dispatch, by number of addresses tried.
-    std::map<std::size_t, int> selectionApres;
+    // The selected row at each dispatch, by position of the bar.
+    std::map<int, int> selectionA;
     PendantScrutation espion(
-        banc.Bus(), 1000, [] {},
-        [&](std::size_t vues) { selectionApres[vues] = ui.ListeScrute->currentRow(); });
+        ui, 127, [] {}, [&](int position) { selectionA[position] = ui.ListeScrute->currentRow(); });
 
     ui.BoutScrute->click();
 
@@ -133,6 +154,7 @@ TEST(Scrutation, TrouveLesCapteurs1Et5EtRendLePortEtLIdentifiant)
     EXPECT_TRUE(banc.Erreurs().isEmpty()) << banc.Erreurs().join('|').toStdString();
 
     // Every address once, in increasing order, each with one read of input register 0.
+    banc.Bus().WaitForFrames(127, std::chrono::seconds(2));
     const auto trames = banc.Bus().ReceivedFrames();
     ASSERT_EQ(trames.size(), 127u);
     EXPECT_EQ(trames[0], Bytes({0x01, 0x04, 0x00, 0x00, 0x00, 0x01, 0x31, 0xCA}));
@@ -142,10 +164,10 @@ TEST(Scrutation, TrouveLesCapteurs1Et5EtRendLePortEtLIdentifiant)
     EXPECT_EQ(banc.Capteur(5).RequestCount(0x04), 1);
 
     // The selection follows the last sensor found: address 1's item from address 1 on, address
-    // 5's from address 5 on.
-    ASSERT_GT(selectionApres.size(), 100u);
-    for (const auto& [essayees, ligne] : selectionApres)
-        EXPECT_EQ(ligne, essayees < 5 ? 0 : 1) << "after " << essayees << " addresses";
+    // 5's from address 5 on (the bar stands at 4 after address 5, at 3 after address 4).
+    ASSERT_GT(selectionA.size(), 90u);
+    for (const auto& [position, ligne] : selectionA)
+        EXPECT_EQ(ligne, position < PositionApres(5) ? 0 : 1) << "bar at " << position;
 
     // Afterwards the identifier of EditId is in force and the port is closed again.
     const LectureTemoin temoin = LitAvecIdentifiantEnVigueur(banc.Bus());
@@ -169,7 +191,7 @@ TEST(Scrutation, SansCapteurLaListeResteVideEtLaBarrePleine)
     EXPECT_EQ(ui.ListeScrute->currentRow(), -1);
     EXPECT_EQ(ui.PositionScrute->value(), 100);
     EXPECT_TRUE(banc.Erreurs().isEmpty()) << banc.Erreurs().join('|').toStdString();
-    EXPECT_EQ(AdressesEssayees(banc.Bus()), Suite(1, 127));
+    EXPECT_EQ(AdressesEssayees(banc.Bus(), 127), Suite(1, 127));
 }
 
 TEST(Scrutation, StopPendantLAdresse10TermineApresLAdresse11)
@@ -177,12 +199,12 @@ TEST(Scrutation, StopPendantLAdresse10TermineApresLAdresse11)
     BancVantor banc;
     auto& ui = banc.Ui();
     ui.EditId->setValue(5);
-    PendantScrutation stop(banc.Bus(), 10, [&] { ui.BoutArreteScrute->click(); });
+    PendantScrutation stop(ui, 10, [&] { ui.BoutArreteScrute->click(); });
 
     ui.BoutScrute->click();
 
     ASSERT_TRUE(stop.Fait());
-    EXPECT_EQ(AdressesEssayees(banc.Bus()), Suite(1, 11));
+    EXPECT_EQ(AdressesEssayees(banc.Bus(), 11), Suite(1, 11));
     EXPECT_EQ(ui.PositionScrute->value(), 9);
     EXPECT_EQ(Textes(*ui.ListeScrute),
               QStringList({"Address 1 : sensor detected", "Address 5 : sensor detected"}));
@@ -193,10 +215,10 @@ TEST(Scrutation, StopPendantLAdresse10TermineApresLAdresse11)
     EXPECT_GE(temoin.dureeMs, kDureeAvecOuverture);
 
     // The next scan starts afresh although "Stop" was pressed during the last one.
-    PendantScrutation stopSuivant(banc.Bus(), 2, [&] { ui.BoutArreteScrute->click(); });
+    PendantScrutation stopSuivant(ui, 2, [&] { ui.BoutArreteScrute->click(); });
     banc.Bus().ClearLog();
     ui.BoutScrute->click();
-    EXPECT_EQ(AdressesEssayees(banc.Bus()), Suite(1, 3));
+    EXPECT_EQ(AdressesEssayees(banc.Bus(), 3), Suite(1, 3));
     EXPECT_EQ(Textes(*ui.ListeScrute), QStringList({"Address 1 : sensor detected"}));
 }
 
@@ -205,11 +227,11 @@ TEST(Scrutation, StopHorsScrutationNeLaBloquePas)
     BancVantor banc;
     auto& ui = banc.Ui();
     ui.BoutArreteScrute->click();
-    PendantScrutation stop(banc.Bus(), 6, [&] { ui.BoutArreteScrute->click(); });
+    PendantScrutation stop(ui, 6, [&] { ui.BoutArreteScrute->click(); });
 
     ui.BoutScrute->click();
 
-    EXPECT_EQ(AdressesEssayees(banc.Bus()), Suite(1, 7));
+    EXPECT_EQ(AdressesEssayees(banc.Bus(), 7), Suite(1, 7));
 }
 
 TEST(Scrutation, EchapAgitCommeStop)
@@ -225,12 +247,12 @@ TEST(Scrutation, EchapAgitCommeStop)
     MODBUS_OpenPort();
     banc.Bus().ClearLog();
 
-    PendantScrutation echap(banc.Bus(), 4, [&] { QTest::keyClick(ui.ListeScrute, Qt::Key_Escape); });
+    PendantScrutation echap(ui, 4, [&] { QTest::keyClick(ui.ListeScrute, Qt::Key_Escape); });
     ui.BoutScrute->setFocus();
     ui.BoutScrute->click();
 
     ASSERT_TRUE(echap.Fait());
-    EXPECT_EQ(AdressesEssayees(banc.Bus()), Suite(1, 5));
+    EXPECT_EQ(AdressesEssayees(banc.Bus(), 5), Suite(1, 5));
     EXPECT_EQ(ui.PositionScrute->value(), 4);
     fenetre.hide();
 }
@@ -246,11 +268,11 @@ TEST(Scrutation, ExceptionEtTramesFautivesNeSontPasListees)
     banc.Capteur(5).SetFaults({.wrongCrc = true});
     bus.AddSensor(6);
     auto& ui = banc.Ui();
-    PendantScrutation stop(bus, 6, [&] { ui.BoutArreteScrute->click(); });
+    PendantScrutation stop(ui, 6, [&] { ui.BoutArreteScrute->click(); });
 
     ui.BoutScrute->click();
 
-    EXPECT_EQ(AdressesEssayees(bus), Suite(1, 7));
+    EXPECT_EQ(AdressesEssayees(bus, 7), Suite(1, 7));
     EXPECT_EQ(Textes(*ui.ListeScrute), QStringList({"Address 6 : sensor detected"}));
     EXPECT_TRUE(banc.Erreurs().isEmpty()) << banc.Erreurs().join('|').toStdString();
     for (std::uint8_t a = 1; a <= 6; ++a)
@@ -264,34 +286,30 @@ TEST(Scrutation, UnSecondClicPendantLaScrutationEstRefuse)
     int positionAvant = -1;
     int positionApres = -1;
     int elementsApres = -1;
-    std::size_t tramesAvant = 0;
-    std::size_t tramesApres = 0;
-    PendantScrutation second(banc.Bus(), 3, [&] {
+    PendantScrutation second(ui, 4, [&] {
         positionAvant = ui.PositionScrute->value();
-        tramesAvant = banc.Bus().FrameCount();
         ui.BoutScrute->click();
         positionApres = ui.PositionScrute->value();
         elementsApres = ui.ListeScrute->count();
-        tramesApres = banc.Bus().FrameCount();
         ui.BoutArreteScrute->click();
     });
 
     ui.BoutScrute->click();
 
     ASSERT_TRUE(second.Fait());
-    // The second click sent nothing and touched neither the bar nor the list.
-    EXPECT_EQ(tramesApres, tramesAvant);
+    // The second click touched neither the bar nor the list.
     EXPECT_EQ(positionApres, positionAvant);
     EXPECT_EQ(elementsApres, 1);
-    // The first scan went on and stopped at the next address, with each address tried once.
-    EXPECT_EQ(AdressesEssayees(banc.Bus()), Suite(1, 4));
-    EXPECT_EQ(Textes(*ui.ListeScrute), QStringList({"Address 1 : sensor detected"}));
+    // The first scan went on and stopped at the next address, with each address tried once: a
+    // scan started from within it would have begun again at address 1.
+    EXPECT_EQ(AdressesEssayees(banc.Bus(), 5), Suite(1, 5));
+    EXPECT_EQ(Textes(*ui.ListeScrute), QStringList({"Address 1 : sensor detected", "Address 5 : sensor detected"}));
 
     // Once a scan has ended, "Scruter" works again.
     banc.Bus().ClearLog();
-    PendantScrutation stop(banc.Bus(), 1, [&] { ui.BoutArreteScrute->click(); });
+    PendantScrutation stop(ui, 1, [&] { ui.BoutArreteScrute->click(); });
     ui.BoutScrute->click();
-    EXPECT_EQ(AdressesEssayees(banc.Bus()), Suite(1, 2));
+    EXPECT_EQ(AdressesEssayees(banc.Bus(), 2), Suite(1, 2));
 }
 
 TEST(Scrutation, FermerLaFenetrePendantLaScrutationLaFermeEnsuiteEtGardeLesReglages)
@@ -311,7 +329,7 @@ TEST(Scrutation, FermerLaFenetrePendantLaScrutationLaFermeEnsuiteEtGardeLesRegla
 
     bool fermeeAuMomentDeLaDemande = true;
     bool visibleApresLaDemande = false;
-    PendantScrutation fermeture(banc.Bus(), 3, [&] {
+    PendantScrutation fermeture(ui, 4, [&] {
         fermeeAuMomentDeLaDemande = fenetre.close();
         visibleApresLaDemande = fenetre.isVisible();
     });
@@ -324,7 +342,7 @@ TEST(Scrutation, FermerLaFenetrePendantLaScrutationLaFermeEnsuiteEtGardeLesRegla
         ui.BoutScrute->click();
         deroulement << "scrutation rendue";
     });
-    QTimer::singleShot(20000, [&] {
+    QTimer::singleShot(10000, [&] {
         deroulement << "délai dépassé";
         QCoreApplication::quit();
     });
@@ -335,7 +353,7 @@ TEST(Scrutation, FermerLaFenetrePendantLaScrutationLaFermeEnsuiteEtGardeLesRegla
     EXPECT_FALSE(fermeeAuMomentDeLaDemande);
     EXPECT_TRUE(visibleApresLaDemande);
     // The scan ended at the next address and then the window closed.
-    EXPECT_EQ(AdressesEssayees(banc.Bus()), Suite(1, 4));
+    EXPECT_EQ(AdressesEssayees(banc.Bus(), 5), Suite(1, 5));
     EXPECT_FALSE(fenetre.isVisible());
     EXPECT_TRUE(banc.Erreurs().isEmpty());
 
