@@ -12,10 +12,16 @@ TComboChoix::TComboChoix(QWidget* parent) : QComboBox(parent)
     setCompleter(nullptr);
     connect(this, &QComboBox::activated, this, &TComboChoix::change);
     connect(lineEdit(), &QLineEdit::textEdited, this, &TComboChoix::TexteEdite);
+    // Typed text never gets here: the selection it makes is set with signals blocked.
+    connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index < 0 && !m_texteSansChoix.isEmpty())
+            setEditText(m_texteSansChoix);
+    });
 }
 
 void TComboChoix::setTexteSansChoix(const QString& texte)
 {
+    m_texteSansChoix = texte;
     if (currentIndex() < 0)
         setEditText(texte);
 }

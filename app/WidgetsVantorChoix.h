@@ -18,14 +18,18 @@ class TComboChoix : public QComboBox {
 public:
     explicit TComboChoix(QWidget* parent = nullptr);
 
-    // Shows a text while no item is selected (the text of the field at creation).
+    // The text shown whenever no item is selected by the program (at creation, and when the
+    // item index is set to -1 from code): for the port box, the driver's own default port.
     void setTexteSansChoix(const QString& texte);
+    QString texteSansChoix() const { return m_texteSansChoix; }
 
 signals:
     void change();
 
 private:
     void TexteEdite(const QString& texte);
+
+    QString m_texteSansChoix;
 };
 
 // Framed group with a caption and a vertical list of mutually exclusive options.

@@ -148,6 +148,23 @@ TEST(Reglages, FirstRunClosedWithoutChangesWritesTheDesignValues)
     EXPECT_EQ(Lit(essai.Fichier()), Reglages(-1, 2, 3, 1));
 }
 
+TEST(Reglages, APortWithoutSelectionShowsTheDriversDefaultAfterARestore)
+{
+    FenetreEssai essai;
+    Ecrit(essai.Fichier(), Reglages(3, 2, 3, 1));
+    TFenetrePrincipale& f = essai.Cree();
+    auto& u = essai.ui();
+    u.ChoixPort->setCurrentIndex(-1);
+    EXPECT_EQ(u.ChoixPort->currentText(), QStringLiteral("COM1"));
+    Ecrit(essai.Fichier(), Reglages(-1, 2, 9, 1));
+    u.ChoixPort->setCurrentIndex(3);
+    Montre(f);
+    EXPECT_EQ(enregistreur::Appels().back(), Config(-1, 2, -1, 1));
+    EXPECT_EQ(u.ChoixPort->currentIndex(), -1);
+    EXPECT_EQ(u.ChoixPort->currentText(), QStringLiteral("COM1"));
+    EXPECT_EQ(u.ChoixBR->currentIndex(), -1);  // beyond the list: no selection
+}
+
 TEST(Reglages, DestructionWithoutCloseStillSaves)
 {
     FenetreEssai essai;
