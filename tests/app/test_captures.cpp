@@ -2,6 +2,8 @@
 // as PNG files into the build tree so that the layout can be looked at without running the program.
 #include <QDir>
 #include <QImage>
+#include <QListWidget>
+#include <QProgressBar>
 #include <QPixmap>
 #include <QTest>
 
@@ -41,6 +43,17 @@ TEST(Captures, EveryPageIsWrittenAsAPicture)
             onglets->widget(i)->setEnabled(false);
         }
     }
+
+    // The bus scan page as a scan that found sensors at 1 and 5 leaves it.
+    onglets->setCurrentIndex(3);
+    for (int adresse : {1, 5})
+        new QListWidgetItem(f.ListeImages.value(0), QStringLiteral("Address %1 : sensor detected").arg(adresse),
+                            essai.ui().ListeScrute);
+    essai.ui().ListeScrute->setCurrentRow(1);
+    essai.ui().PositionScrute->setValue(100);
+    QApplication::processEvents();
+    const QString chemin = dossier.filePath(QStringLiteral("page3_bus_scan_found.png"));
+    ASSERT_TRUE(f.grab().toImage().save(chemin, "PNG"));
 }
 
 }  // namespace
