@@ -171,6 +171,9 @@ TEST_F(Config, Register6ReadsSelectTheBaudEntryAndShowTheAddress)
     fenetre->BoutLitIdClick();
     EXPECT_EQ(ui().EditIdCapteur->text(), "1");  // 0 is not an address
     EXPECT_TRUE(erreurs.isEmpty());
+    // Selecting the entry from the program raises no change: the connection is left alone.
+    EXPECT_TRUE(enregistreur::AppelsDe("SetupConnect").empty());
+    EXPECT_EQ(enregistreur::AppelsDe("ReadHoldingRegisters").size(), 4u);
 }
 
 TEST_F(Config, Register6WritesKeepTheOtherByte)
