@@ -326,6 +326,9 @@ TEST_F(Fenetre, InitialValuesRangesAndStates)
     for (QPushButton* b : {u.BoutEnvoi, u.BoutEnvoiCmd, u.BoutScrute, u.BoutArreteScrute}) {
         EXPECT_FALSE(b->icon().isNull()) << b->objectName().toStdString();
         EXPECT_EQ(b->iconSize(), QSize(18, 18));
+        // A greyed variant for the disabled state.
+        EXPECT_NE(b->icon().pixmap(QSize(18, 18), QIcon::Disabled).toImage(),
+                  b->icon().pixmap(QSize(18, 18), QIcon::Normal).toImage());
     }
     EXPECT_TRUE(u.BoutReset->icon().isNull());
     ASSERT_EQ(essai.fenetre->ListeImages.size(), 3);
@@ -474,6 +477,8 @@ TEST_F(Fenetre, BoundedFieldsReplaceAnOutOfRangeValueAtOnce)
     EXPECT_EQ(id->value(), 45);
     id->setText(QStringLiteral("0"));
     EXPECT_EQ(id->text(), QStringLiteral("1"));
+    EXPECT_EQ(id->value(), 1);
+    id->setText(QStringLiteral("abc"));
     EXPECT_EQ(id->value(), 1);
 
     TSpinNumerique* filtre = ui().EditFiltre;
