@@ -279,6 +279,27 @@ TEST(Scrutation, ExceptionEtTramesFautivesNeSontPasListees)
         EXPECT_EQ(banc.Capteur(a).RequestCount(0x04), 1) << "address " << int(a);
 }
 
+TEST(Scrutation, PortInaccessibleNiListeNiMessage)
+{
+    BancVantor banc;
+    auto& ui = banc.Ui();
+    MODBUS_SetupDevice("/nonexistent/vantor-tty");
+    MODBUS_ClosePort();
+    PendantScrutation stop(ui, 2, [&] { ui.BoutArreteScrute->click(); });
+
+    QElapsedTimer chrono;
+    chrono.start();
+    ui.BoutScrute->click();
+    const qint64 dureeMs = chrono.elapsed();
+
+    // The scan's own opening and the three reads each tried to open the port, 200 ms apiece.
+    EXPECT_GE(dureeMs, 4 * 200 - 20);
+    EXPECT_EQ(ui.ListeScrute->count(), 0);
+    EXPECT_EQ(ui.PositionScrute->value(), PositionApres(3));
+    EXPECT_TRUE(banc.Erreurs().isEmpty()) << banc.Erreurs().join('|').toStdString();
+    EXPECT_EQ(banc.Bus().FrameCount(), 0u);
+}
+
 TEST(Scrutation, UnSecondClicPendantLaScrutationEstRefuse)
 {
     BancVantor banc;
