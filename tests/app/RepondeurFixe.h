@@ -13,6 +13,7 @@
 #include <string>
 #include <termios.h>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 #include <vector>
 
@@ -66,11 +67,12 @@ private:
                 if (n > 0)
                     recu.insert(recu.end(), octets, octets + n);
             } else if (pret == 0 && !recu.empty()) {
-                std::vector<std::uint8_t> reponse{recu[0]};
-                reponse.insert(reponse.end(), m_pdu.begin(), m_pdu.end());
-                const auto crc = CrcOf(reponse);
-                reponse.push_back(crc[0]);
-                reponse.push_back(crc[1]);
+                TByteString reponse;
+                reponse.reserve(m_pdu.size() + 3);
+                reponse.push_back(recu[0]);
+                for (std::uint8_t octet : m_pdu)
+                    reponse.push_back(octet);
+                reponse = AppendCrc(std::move(reponse));
                 if (write(m_maitre, reponse.data(), reponse.size()) < 0)
                     return;
                 {
