@@ -6,20 +6,12 @@
 
 #include <cstdlib>
 
+#include "ApplicationEssai.h"
 #include "korvane.h"
 
 void BancVantor::AssureApplication()
 {
-    if (QApplication::instance() != nullptr)
-        return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char nom[] = "test";
-    static char* argv[] = {nom, nullptr};
-    // Lives until the process ends (reachable through this static, so not a leak).
-    static QApplication* application = new QApplication(argc, argv);
-    (void)application;
+    AssureApplicationEssai();
 }
 
 BancVantor::BancVantor() : BancVantor(Options{}) {}

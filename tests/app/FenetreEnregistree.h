@@ -12,6 +12,7 @@
 
 #include <memory>
 
+#include "ApplicationEssai.h"
 #include "KorvaneEnregistreur.h"
 #include "UniteAppVantor.h"
 #include "ui_UniteAppVantor.h"
@@ -20,15 +21,7 @@ class FenetreEnregistree : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (QApplication::instance() == nullptr) {
-            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-                qputenv("QT_QPA_PLATFORM", "offscreen");
-            static int argc = 1;
-            static char nom[] = "test";
-            static char* argv[] = {nom, nullptr};
-            static QApplication* application = new QApplication(argc, argv);
-            (void)application;
-        }
+        AssureApplicationEssai();
         // Widgets take the default locale when they are built: full stop as decimal separator.
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         fenetre = std::make_unique<TFenetrePrincipale>(nullptr, dossier.filePath(QStringLiteral("AppVantor.xml")));
