@@ -48,10 +48,10 @@ short WaitUntil(int fd, short events, TNanos deadline)
 
 // glibc reports EINVAL when the device kept every setting but parity generation, which a
 // pseudo-terminal never keeps. Such a line is accepted when the rest reads back as asked.
-bool AppliedApartFromParity(int fd, const termios& wanted)
+bool AppliedApartFromParity(const TLineCalls& calls, int fd, const termios& wanted)
 {
     termios got{};
-    if (errno != EINVAL || ::tcgetattr(fd, &got) != 0)
+    if (errno != EINVAL || calls.getAttr(fd, &got) != 0)
         return false;
     const tcflag_t parityBits = PARENB | PARODD | CMSPAR;
     return (got.c_cflag & ~parityBits) == (wanted.c_cflag & ~parityBits) && got.c_iflag == wanted.c_iflag &&
@@ -113,12 +113,12 @@ bool TPosixSerialLine::Open(const std::string& name, const TLineSettings& settin
     // The advisory lock keeps out every other opener, root included; TIOCEXCL adds the
     // terminal's own exclusion for programs that do not take the lock.
     termios base{};
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0 || ::tcgetattr(fd, &base) != 0) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0 || calls_.getAttr(fd, &base) != 0) {
         ::close(fd);
         return false;
     }
     const termios wanted = TermiosFor(base, settings);
-    if (::tcsetattr(fd, TCSANOW, &wanted) != 0 && !AppliedApartFromParity(fd, wanted)) {
+    if (calls_.setAttr(fd, TCSANOW, &wanted) != 0 && !AppliedApartFromParity(calls_, fd, wanted)) {
         ::close(fd);
         return false;
     }

@@ -4,6 +4,9 @@
 
 #include <termios.h>
 
+#include <functional>
+#include <utility>
+
 #include "comrs.h"
 
 // speed_t constant of a baud rate; 9600 for a rate the table does not know.
@@ -15,9 +18,17 @@ speed_t SpeedConstant(std::uint32_t baud);
 // byte; reads never block in the driver (VMIN = VTIME = 0).
 termios TermiosFor(const termios& base, const TLineSettings& settings);
 
+// The calls through which the line reads and applies the device's settings. The defaults are
+// the system's own; tests put in their own to play a device that refuses a setting.
+struct TLineCalls {
+    std::function<int(int fd, termios* attributes)> getAttr = ::tcgetattr;
+    std::function<int(int fd, int when, const termios* attributes)> setAttr = ::tcsetattr;
+};
+
 class TPosixSerialLine final : public TSerialLine {
 public:
     TPosixSerialLine() = default;
+    explicit TPosixSerialLine(TLineCalls calls) : calls_(std::move(calls)) {}
     ~TPosixSerialLine() override;
     bool Open(const std::string& name, const TLineSettings& settings) override;
     void Close() override;
@@ -28,5 +39,6 @@ public:
     void Pause(int ms) override;
 
 private:
+    TLineCalls calls_;
     int fd_ = -1;
 };
