@@ -59,6 +59,14 @@ bool AppliedApartFromParity(const TLineCalls& calls, int fd, const termios& want
            ::cfgetospeed(&got) == ::cfgetospeed(&wanted);
 }
 
+// Gives up a descriptor that holds the terminal in exclusive mode: the mode is the terminal's,
+// not the descriptor's, and would otherwise outlive the close while anyone else has it open.
+void Abandon(int fd)
+{
+    ::ioctl(fd, TIOCNXCL);
+    ::close(fd);  // also releases the flock
+}
+
 }  // namespace
 
 speed_t SpeedConstant(std::uint32_t baud)
@@ -110,16 +118,24 @@ bool TPosixSerialLine::Open(const std::string& name, const TLineSettings& settin
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
-    // The advisory lock keeps out every other opener, root included; TIOCEXCL adds the
-    // terminal's own exclusion for programs that do not take the lock.
-    termios base{};
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0 || calls_.getAttr(fd, &base) != 0) {
+    // The advisory lock keeps out every other opener that takes it. A program that holds the
+    // terminal in exclusive mode instead (TIOCEXCL, as QSerialPort and most serial tools do)
+    // keeps ordinary openers out, but the kernel lets one with CAP_SYS_ADMIN in regardless; so
+    // ask whether exclusive mode is already set and leave such a device, and its flag, alone.
+    int heldElsewhere = 0;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || (::ioctl(fd, TIOCGEXCL, &heldElsewhere) == 0 && heldElsewhere != 0) ||
+        ::ioctl(fd, TIOCEXCL) != 0) {
         ::close(fd);
+        return false;
+    }
+    termios base{};
+    if (calls_.getAttr(fd, &base) != 0) {
+        Abandon(fd);
         return false;
     }
     const termios wanted = TermiosFor(base, settings);
     if (calls_.setAttr(fd, TCSANOW, &wanted) != 0 && !AppliedApartFromParity(calls_, fd, wanted)) {
-        ::close(fd);
+        Abandon(fd);
         return false;
     }
     // DTR and RTS are not used for control: keep them low (a pseudo-terminal has neither).
@@ -134,8 +150,7 @@ void TPosixSerialLine::Close()
 {
     if (fd_ < 0)
         return;
-    ::ioctl(fd_, TIOCNXCL);
-    ::close(fd_);  // also releases the flock
+    Abandon(fd_);
     fd_ = -1;
 }
 

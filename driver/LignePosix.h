@@ -1,5 +1,6 @@
 // POSIX serial line: termios for the line settings, poll() on the monotonic clock for the
-// millisecond time-outs, flock() plus TIOCEXCL for exclusive use.
+// millisecond time-outs, flock() plus TIOCEXCL for exclusive use (a terminal already in exclusive
+// mode is refused, also to root).
 #pragma once
 
 #include <termios.h>
