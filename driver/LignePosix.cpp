@@ -4,6 +4,8 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -46,17 +48,47 @@ short WaitUntil(int fd, short events, TNanos deadline)
     }
 }
 
-// glibc reports EINVAL when the device kept every setting but parity generation, which a
-// pseudo-terminal never keeps. Such a line is accepted when the rest reads back as asked.
-bool AppliedApartFromParity(const TLineCalls& calls, int fd, const termios& wanted)
+// Device numbers of the terminal side of pseudo-terminal pairs: the Unix 98 slaves (/dev/pts/n)
+// and the legacy BSD slaves (/dev/ttyp0 and so on).
+constexpr unsigned int kPtySlaveFirstMajor = 136;
+constexpr unsigned int kPtySlaveLastMajor = 143;
+constexpr unsigned int kLegacyPtySlaveMajor = 3;
+
+constexpr tcflag_t kParityBits = PARENB | PARODD | CMSPAR;
+
+// Parity generation and checking read back as asked (odd/even only counts with PARENB).
+bool ParityKept(const termios& got, const termios& wanted)
 {
-    termios got{};
-    if (errno != EINVAL || calls.getAttr(fd, &got) != 0)
-        return false;
-    const tcflag_t parityBits = PARENB | PARODD | CMSPAR;
-    return (got.c_cflag & ~parityBits) == (wanted.c_cflag & ~parityBits) && got.c_iflag == wanted.c_iflag &&
-           got.c_oflag == wanted.c_oflag && got.c_lflag == wanted.c_lflag && ::cfgetispeed(&got) == ::cfgetispeed(&wanted) &&
+    const tcflag_t mask = (wanted.c_cflag & PARENB) ? kParityBits : tcflag_t{PARENB | CMSPAR};
+    return (got.c_cflag & mask) == (wanted.c_cflag & mask) && (got.c_iflag & INPCK) == (wanted.c_iflag & INPCK);
+}
+
+// Every setting but parity reads back as asked.
+bool KeptApartFromParity(const termios& got, const termios& wanted)
+{
+    return (got.c_cflag & ~kParityBits) == (wanted.c_cflag & ~kParityBits) &&
+           (got.c_iflag & ~tcflag_t{INPCK}) == (wanted.c_iflag & ~tcflag_t{INPCK}) && got.c_oflag == wanted.c_oflag &&
+           got.c_lflag == wanted.c_lflag && ::cfgetispeed(&got) == ::cfgetispeed(&wanted) &&
            ::cfgetospeed(&got) == ::cfgetospeed(&wanted);
+}
+
+// Applies the settings and tells whether the line may run with what the device kept.
+// tcsetattr succeeds when any of the changes was made, so the settings are read back. Some
+// devices keep everything but parity, and report so either with success or with EINVAL (when
+// the rest reads back as asked). A pseudo-terminal never keeps parity, as no bits travel, so
+// it is accepted without; any other device would silently run the bus without the parity the
+// slaves expect, so it is refused.
+bool Configure(const TLineCalls& calls, int fd, const termios& wanted)
+{
+    const bool set = calls.setAttr(fd, TCSANOW, &wanted) == 0;
+    if (!set && errno != EINVAL)
+        return false;
+    termios got{};
+    if (calls.getAttr(fd, &got) != 0)
+        return false;
+    if (!set && !KeptApartFromParity(got, wanted))
+        return false;
+    return ParityKept(got, wanted) || calls.isPseudoTerminal(fd);
 }
 
 // Gives up a descriptor that holds the terminal in exclusive mode: the mode is the terminal's,
@@ -68,6 +100,15 @@ void Abandon(int fd)
 }
 
 }  // namespace
+
+bool IsPseudoTerminal(int fd)
+{
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode))
+        return false;
+    const unsigned int device = major(info.st_rdev);
+    return (device >= kPtySlaveFirstMajor && device <= kPtySlaveLastMajor) || device == kLegacyPtySlaveMajor;
+}
 
 speed_t SpeedConstant(std::uint32_t baud)
 {
@@ -134,7 +175,7 @@ bool TPosixSerialLine::Open(const std::string& name, const TLineSettings& settin
         return false;
     }
     const termios wanted = TermiosFor(base, settings);
-    if (calls_.setAttr(fd, TCSANOW, &wanted) != 0 && !AppliedApartFromParity(calls_, fd, wanted)) {
+    if (!Configure(calls_, fd, wanted)) {
         Abandon(fd);
         return false;
     }

@@ -19,11 +19,17 @@ speed_t SpeedConstant(std::uint32_t baud);
 // byte; reads never block in the driver (VMIN = VTIME = 0).
 termios TermiosFor(const termios& base, const TLineSettings& settings);
 
-// The calls through which the line reads and applies the device's settings. The defaults are
-// the system's own; tests put in their own to play a device that refuses a setting.
+// Whether fd is the terminal side of a pseudo-terminal pair, told by its device number, which
+// holds through any symbolic link or device node name.
+bool IsPseudoTerminal(int fd);
+
+// The calls through which the line reads and applies the device's settings and tells a
+// pseudo-terminal from a serial port. The defaults are the system's own; tests put in their own
+// to play a device that refuses a setting.
 struct TLineCalls {
     std::function<int(int fd, termios* attributes)> getAttr = ::tcgetattr;
     std::function<int(int fd, int when, const termios* attributes)> setAttr = ::tcsetattr;
+    std::function<bool(int fd)> isPseudoTerminal = IsPseudoTerminal;
 };
 
 class TPosixSerialLine final : public TSerialLine {
