@@ -9,6 +9,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 
@@ -45,6 +46,24 @@ short WaitUntil(int fd, short events, TNanos deadline)
             return p.revents;
         if (r < 0 && errno != EINTR)
             return POLLERR;
+    }
+}
+
+// Waits, until the deadline at the latest, for the transmitter to send what the output queue
+// holds; answers how many bytes are still queued then. The wait sleeps for about the time the
+// queued bytes take on the line (at least 1 ms), so a held transmitter costs no processor time.
+std::size_t WaitUntilSent(int fd, TNanos deadline, TNanos characterNanos)
+{
+    for (;;) {
+        int queued = 0;
+        if (::ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0)
+            return 0;
+        const TNanos left = deadline - Now();
+        if (left <= 0)
+            return static_cast<std::size_t>(queued);
+        const TNanos nap = std::clamp(queued * characterNanos, Millis(1), left);
+        const timespec ts{static_cast<time_t>(nap / 1000000000), static_cast<long>(nap % 1000000000)};
+        ::clock_nanosleep(CLOCK_MONOTONIC, 0, &ts, nullptr);
     }
 }
 
@@ -184,6 +203,8 @@ bool TPosixSerialLine::Open(const std::string& name, const TLineSettings& settin
     (void)::ioctl(fd, TIOCMBIC, &lines);
     ::tcflush(fd, TCIOFLUSH);
     fd_ = fd;
+    characterNanos_ = static_cast<std::int64_t>(CharacterBits(settings.parity, settings.stopBits)) * 1000000000 /
+                      static_cast<std::int64_t>(settings.baud == 0 ? 9600 : settings.baud);
     return true;
 }
 
@@ -221,10 +242,11 @@ std::size_t TPosixSerialLine::Write(const std::uint8_t* octets, std::size_t n, i
         if (!(ev & POLLOUT))
             return sent;
     }
-    // Return once the bytes have left the transmitter.
-    while (::tcdrain(fd_) != 0 && errno == EINTR) {
-    }
-    return sent;
+    // Return once the bytes have left the transmitter, but not after the time-out: a transmitter
+    // held by flow control or a stuck adapter would keep tcdrain() waiting without end. What is
+    // still queued then has not been sent.
+    const std::size_t queued = WaitUntilSent(fd_, deadline, characterNanos_);
+    return sent > queued ? sent - queued : 0;
 }
 
 std::size_t TPosixSerialLine::Read(std::uint8_t* octets, std::size_t n, const TReadTimeouts& limits)

@@ -48,4 +48,5 @@ public:
 private:
     TLineCalls calls_;
     int fd_ = -1;
+    std::int64_t characterNanos_ = 0;  // time of one character at the open line's settings
 };

@@ -24,6 +24,11 @@ int WriteTimeoutFor(std::uint8_t row, std::size_t n)
     return (RateRowEntry(row).writeAllowance + 20) * static_cast<int>(n) + 20;
 }
 
+int CharacterBits(std::uint8_t parity, std::uint8_t stopBits)
+{
+    return 1 + 8 + ((parity == 1 || parity == 2) ? 1 : 0) + (stopBits == 1 ? 2 : 1);
+}
+
 TComPort::TComPort() : TComPort(MakePlatformLine()) {}
 
 TComPort::TComPort(std::unique_ptr<TSerialLine> line) : line_(std::move(line)) {}

@@ -38,6 +38,10 @@ TReadTimeouts ReadTimeoutsFor(std::uint8_t row, std::size_t n);
 // (w + 20) per byte plus 20.
 int WriteTimeoutFor(std::uint8_t row, std::size_t n);
 
+// Bits of one character on the line: the start bit, 8 data bits, a parity bit when parity is
+// odd or even, and one or two stop bits.
+int CharacterBits(std::uint8_t parity, std::uint8_t stopBits);
+
 // What the port needs of the platform. Every call blocks its caller; none throws.
 class TSerialLine {
 public:

@@ -130,6 +130,16 @@ TEST_F(PortTest, ReadAndWriteTimeoutsPerRateRow)
     }
 }
 
+TEST(LineTiming, CharacterBitsCountStartParityAndStopBits)
+{
+    EXPECT_EQ(CharacterBits(0, 0), 10);  // 8N1
+    EXPECT_EQ(CharacterBits(2, 1), 12);  // 8E2, line mode 0
+    EXPECT_EQ(CharacterBits(1, 1), 12);  // 8O2, line mode 1
+    EXPECT_EQ(CharacterBits(2, 0), 11);
+    EXPECT_EQ(CharacterBits(0, 1), 11);
+    EXPECT_EQ(CharacterBits(9, 5), 10);  // other values count as none and one
+}
+
 // Starts from a base with every flag set, so each flag the driver relies on is seen cleared.
 termios AllSet()
 {
