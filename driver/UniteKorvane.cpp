@@ -146,7 +146,7 @@ std::uint8_t TConnexion::Exchange(const std::string& requestHex, std::string& an
     port_.Write(frame.data(), frame.size());  // a frame over 256 bytes is not transmitted
     if (slaveId_ != 0) {
         const bool echo = port_.Echo();
-        const std::size_t limit = kMaxFrame + (echo ? frame.size() : 0);
+        const std::size_t limit = kMaxAnswer + (echo ? frame.size() : 0);
         std::uint8_t octet = 0;
         while (port_.Read(&octet, 1) == 1) {
             answer.push_back(octet);

@@ -35,8 +35,9 @@ using TZoneSpan = std::span<std::uint8_t, kTailleZone>;
 class TConnexion {
 public:
     static constexpr int kWriteAttempts = 5;
-    // Largest RTU frame; an answer running past it (and past the echo) is refused.
-    static constexpr std::size_t kMaxFrame = 256;
+    // Longest answer whose data fit the caller's 256-byte area: identifier, function code, byte
+    // count, 255 data bytes and the CRC. An answer running past it (and past the echo) is refused.
+    static constexpr std::size_t kMaxAnswer = 260;
 
     TConnexion();
     explicit TConnexion(std::unique_ptr<TSerialLine> line);
