@@ -76,6 +76,9 @@ public:
     const TComPort& Port() const { return port_; }
 
 private:
+    // Collects the answer byte by byte until the line falls silent (status 0), or gives up on a
+    // line that runs on (status 2); echoSize is the length of the echo ahead of the answer.
+    std::uint8_t CollectAnswer(std::size_t echoSize, TByteString& answer);
     TResultCode ExchangeCode(const std::string& requestHex, std::string& answerHex);
 
     std::uint8_t slaveId_ = 1;
