@@ -4,9 +4,12 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 
@@ -46,20 +49,85 @@ short WaitUntil(int fd, short events, TNanos deadline)
     }
 }
 
-// glibc reports EINVAL when the device kept every setting but parity generation, which a
-// pseudo-terminal never keeps. Such a line is accepted when the rest reads back as asked.
-bool AppliedApartFromParity(int fd, const termios& wanted)
+// Waits, until the deadline at the latest, for the transmitter to send what the output queue
+// holds; answers how many bytes are still queued then. The wait sleeps for about the time the
+// queued bytes take on the line (at least 1 ms), so a held transmitter costs no processor time.
+std::size_t WaitUntilSent(int fd, TNanos deadline, TNanos characterNanos)
 {
-    termios got{};
-    if (errno != EINVAL || ::tcgetattr(fd, &got) != 0)
-        return false;
-    const tcflag_t parityBits = PARENB | PARODD | CMSPAR;
-    return (got.c_cflag & ~parityBits) == (wanted.c_cflag & ~parityBits) && got.c_iflag == wanted.c_iflag &&
-           got.c_oflag == wanted.c_oflag && got.c_lflag == wanted.c_lflag && ::cfgetispeed(&got) == ::cfgetispeed(&wanted) &&
+    for (;;) {
+        int queued = 0;
+        if (::ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0)
+            return 0;
+        const TNanos left = deadline - Now();
+        if (left <= 0)
+            return static_cast<std::size_t>(queued);
+        const TNanos nap = std::clamp(queued * characterNanos, Millis(1), left);
+        const timespec ts{static_cast<time_t>(nap / 1000000000), static_cast<long>(nap % 1000000000)};
+        ::clock_nanosleep(CLOCK_MONOTONIC, 0, &ts, nullptr);
+    }
+}
+
+// Device numbers of the terminal side of pseudo-terminal pairs: the Unix 98 slaves (/dev/pts/n)
+// and the legacy BSD slaves (/dev/ttyp0 and so on).
+constexpr unsigned int kPtySlaveFirstMajor = 136;
+constexpr unsigned int kPtySlaveLastMajor = 143;
+constexpr unsigned int kLegacyPtySlaveMajor = 3;
+
+constexpr tcflag_t kParityBits = PARENB | PARODD | CMSPAR;
+
+// Parity generation and checking read back as asked (odd/even only counts with PARENB).
+bool ParityKept(const termios& got, const termios& wanted)
+{
+    const tcflag_t mask = (wanted.c_cflag & PARENB) ? kParityBits : tcflag_t{PARENB | CMSPAR};
+    return (got.c_cflag & mask) == (wanted.c_cflag & mask) && (got.c_iflag & INPCK) == (wanted.c_iflag & INPCK);
+}
+
+// Every setting but parity reads back as asked.
+bool KeptApartFromParity(const termios& got, const termios& wanted)
+{
+    return (got.c_cflag & ~kParityBits) == (wanted.c_cflag & ~kParityBits) &&
+           (got.c_iflag & ~tcflag_t{INPCK}) == (wanted.c_iflag & ~tcflag_t{INPCK}) && got.c_oflag == wanted.c_oflag &&
+           got.c_lflag == wanted.c_lflag && ::cfgetispeed(&got) == ::cfgetispeed(&wanted) &&
            ::cfgetospeed(&got) == ::cfgetospeed(&wanted);
 }
 
+// Applies the settings and tells whether the line may run with what the device kept.
+// tcsetattr succeeds when any of the changes was made, so the settings are read back. Some
+// devices keep everything but parity, and report so either with success or with EINVAL (when
+// the rest reads back as asked). A pseudo-terminal never keeps parity, as no bits travel, so
+// it is accepted without; any other device would silently run the bus without the parity the
+// slaves expect, so it is refused.
+bool Configure(const TLineCalls& calls, int fd, const termios& wanted)
+{
+    const bool set = calls.setAttr(fd, TCSANOW, &wanted) == 0;
+    if (!set && errno != EINVAL)
+        return false;
+    termios got{};
+    if (calls.getAttr(fd, &got) != 0)
+        return false;
+    if (!set && !KeptApartFromParity(got, wanted))
+        return false;
+    return ParityKept(got, wanted) || calls.isPseudoTerminal(fd);
+}
+
+// Gives up a descriptor that holds the terminal in exclusive mode: the mode is the terminal's,
+// not the descriptor's, and would otherwise outlive the close while anyone else has it open.
+void Abandon(int fd)
+{
+    ::ioctl(fd, TIOCNXCL);
+    ::close(fd);  // also releases the flock
+}
+
 }  // namespace
+
+bool IsPseudoTerminal(int fd)
+{
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode))
+        return false;
+    const unsigned int device = major(info.st_rdev);
+    return (device >= kPtySlaveFirstMajor && device <= kPtySlaveLastMajor) || device == kLegacyPtySlaveMajor;
+}
 
 speed_t SpeedConstant(std::uint32_t baud)
 {
@@ -110,16 +178,24 @@ bool TPosixSerialLine::Open(const std::string& name, const TLineSettings& settin
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
-    // The advisory lock keeps out every other opener, root included; TIOCEXCL adds the
-    // terminal's own exclusion for programs that do not take the lock.
-    termios base{};
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0 || ::tcgetattr(fd, &base) != 0) {
+    // The advisory lock keeps out every other opener that takes it. A program that holds the
+    // terminal in exclusive mode instead (TIOCEXCL, as QSerialPort and most serial tools do)
+    // keeps ordinary openers out, but the kernel lets one with CAP_SYS_ADMIN in regardless; so
+    // ask whether exclusive mode is already set and leave such a device, and its flag, alone.
+    int heldElsewhere = 0;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || (::ioctl(fd, TIOCGEXCL, &heldElsewhere) == 0 && heldElsewhere != 0) ||
+        ::ioctl(fd, TIOCEXCL) != 0) {
         ::close(fd);
         return false;
     }
+    termios base{};
+    if (calls_.getAttr(fd, &base) != 0) {
+        Abandon(fd);
+        return false;
+    }
     const termios wanted = TermiosFor(base, settings);
-    if (::tcsetattr(fd, TCSANOW, &wanted) != 0 && !AppliedApartFromParity(fd, wanted)) {
-        ::close(fd);
+    if (!Configure(calls_, fd, wanted)) {
+        Abandon(fd);
         return false;
     }
     // DTR and RTS are not used for control: keep them low (a pseudo-terminal has neither).
@@ -127,6 +203,8 @@ bool TPosixSerialLine::Open(const std::string& name, const TLineSettings& settin
     (void)::ioctl(fd, TIOCMBIC, &lines);
     ::tcflush(fd, TCIOFLUSH);
     fd_ = fd;
+    characterNanos_ = static_cast<std::int64_t>(CharacterBits(settings.parity, settings.stopBits)) * 1000000000 /
+                      static_cast<std::int64_t>(settings.baud == 0 ? 9600 : settings.baud);
     return true;
 }
 
@@ -134,8 +212,7 @@ void TPosixSerialLine::Close()
 {
     if (fd_ < 0)
         return;
-    ::ioctl(fd_, TIOCNXCL);
-    ::close(fd_);  // also releases the flock
+    Abandon(fd_);
     fd_ = -1;
 }
 
@@ -165,10 +242,11 @@ std::size_t TPosixSerialLine::Write(const std::uint8_t* octets, std::size_t n, i
         if (!(ev & POLLOUT))
             return sent;
     }
-    // Return once the bytes have left the transmitter.
-    while (::tcdrain(fd_) != 0 && errno == EINTR) {
-    }
-    return sent;
+    // Return once the bytes have left the transmitter, but not after the time-out: a transmitter
+    // held by flow control or a stuck adapter would keep tcdrain() waiting without end. What is
+    // still queued then has not been sent.
+    const std::size_t queued = WaitUntilSent(fd_, deadline, characterNanos_);
+    return sent > queued ? sent - queued : 0;
 }
 
 std::size_t TPosixSerialLine::Read(std::uint8_t* octets, std::size_t n, const TReadTimeouts& limits)

@@ -1,8 +1,12 @@
 // POSIX serial line: termios for the line settings, poll() on the monotonic clock for the
-// millisecond time-outs, flock() plus TIOCEXCL for exclusive use.
+// millisecond time-outs, flock() plus TIOCEXCL for exclusive use (a terminal already in exclusive
+// mode is refused, also to root).
 #pragma once
 
 #include <termios.h>
+
+#include <functional>
+#include <utility>
 
 #include "comrs.h"
 
@@ -15,9 +19,23 @@ speed_t SpeedConstant(std::uint32_t baud);
 // byte; reads never block in the driver (VMIN = VTIME = 0).
 termios TermiosFor(const termios& base, const TLineSettings& settings);
 
+// Whether fd is the terminal side of a pseudo-terminal pair, told by its device number, which
+// holds through any symbolic link or device node name.
+bool IsPseudoTerminal(int fd);
+
+// The calls through which the line reads and applies the device's settings and tells a
+// pseudo-terminal from a serial port. The defaults are the system's own; tests put in their own
+// to play a device that refuses a setting.
+struct TLineCalls {
+    std::function<int(int fd, termios* attributes)> getAttr = ::tcgetattr;
+    std::function<int(int fd, int when, const termios* attributes)> setAttr = ::tcsetattr;
+    std::function<bool(int fd)> isPseudoTerminal = IsPseudoTerminal;
+};
+
 class TPosixSerialLine final : public TSerialLine {
 public:
     TPosixSerialLine() = default;
+    explicit TPosixSerialLine(TLineCalls calls) : calls_(std::move(calls)) {}
     ~TPosixSerialLine() override;
     bool Open(const std::string& name, const TLineSettings& settings) override;
     void Close() override;
@@ -28,5 +46,7 @@ public:
     void Pause(int ms) override;
 
 private:
+    TLineCalls calls_;
     int fd_ = -1;
+    std::int64_t characterNanos_ = 0;  // time of one character at the open line's settings
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 
 #include "DeviceNames.h"
 #include "UtilKorvane.h"
@@ -146,16 +147,7 @@ std::uint8_t TConnexion::Exchange(const std::string& requestHex, std::string& an
     port_.Write(frame.data(), frame.size());  // a frame over 256 bytes is not transmitted
     if (slaveId_ != 0) {
         const bool echo = port_.Echo();
-        const std::size_t limit = kMaxFrame + (echo ? frame.size() : 0);
-        std::uint8_t octet = 0;
-        while (port_.Read(&octet, 1) == 1) {
-            answer.push_back(octet);
-            if (answer.size() > limit) {
-                // A line that never falls silent: give up rather than collect without end.
-                status = kStatusFrame;
-                break;
-            }
-        }
+        status = CollectAnswer(echo ? frame.size() : 0, answer);
         if (status == kStatusOk && echo) {
             if (answer.size() < frame.size())
                 status = kStatusFrame;
@@ -180,6 +172,36 @@ std::uint8_t TConnexion::Exchange(const std::string& requestHex, std::string& an
         return kStatusCrc;
     answerHex = BytesToHexText(TByteString(answer.begin() + 1, answer.end() - 2));
     return kStatusOk;
+}
+
+std::uint8_t TConnexion::CollectAnswer(std::size_t echoSize, TByteString& answer)
+{
+    using Clock = std::chrono::steady_clock;
+    // A line that never falls silent is given up rather than collected without end: once the
+    // answer runs past the longest one accepted, or past the time that one takes on the line
+    // plus the silence that ends it. The time counts from the first byte; with the echo, the
+    // slave's turn-round between echo and answer may add up to one more silence.
+    const std::size_t limit = kMaxAnswer + echoSize;
+    const int silence = port_.SilenceMs();
+    const Clock::duration window = std::chrono::microseconds(port_.LineTimeMicros(limit)) +
+                                   std::chrono::milliseconds(silence * (echoSize > 0 ? 2 : 1));
+    Clock::time_point deadline{};
+    std::uint8_t octet = 0;
+    for (;;) {
+        int budget = silence;
+        if (!answer.empty()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            budget = static_cast<int>(std::min<std::int64_t>(left, silence));
+        }
+        if (port_.ReadWithin(&octet, 1, budget) != 1)
+            // Silence ends the answer, unless the read was cut short by the end of the window.
+            return budget < silence && Clock::now() >= deadline ? kStatusFrame : kStatusOk;
+        if (answer.empty())
+            deadline = Clock::now() + window;
+        answer.push_back(octet);
+        if (answer.size() > limit)
+            return kStatusFrame;
+    }
 }
 
 TResultCode TConnexion::ExchangeCode(const std::string& requestHex, std::string& answerHex)

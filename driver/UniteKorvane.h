@@ -35,8 +35,9 @@ using TZoneSpan = std::span<std::uint8_t, kTailleZone>;
 class TConnexion {
 public:
     static constexpr int kWriteAttempts = 5;
-    // Largest RTU frame; an answer running past it (and past the echo) is refused.
-    static constexpr std::size_t kMaxFrame = 256;
+    // Longest answer whose data fit the caller's 256-byte area: identifier, function code, byte
+    // count, 255 data bytes and the CRC. An answer running past it (and past the echo) is refused.
+    static constexpr std::size_t kMaxAnswer = 260;
 
     TConnexion();
     explicit TConnexion(std::unique_ptr<TSerialLine> line);
@@ -75,6 +76,9 @@ public:
     const TComPort& Port() const { return port_; }
 
 private:
+    // Collects the answer byte by byte until the line falls silent (status 0), or gives up on a
+    // line that runs on (status 2); echoSize is the length of the echo ahead of the answer.
+    std::uint8_t CollectAnswer(std::size_t echoSize, TByteString& answer);
     TResultCode ExchangeCode(const std::string& requestHex, std::string& answerHex);
 
     std::uint8_t slaveId_ = 1;

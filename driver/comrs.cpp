@@ -1,5 +1,7 @@
 #include "comrs.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr TRateRow kRates[6] = {
@@ -22,6 +24,18 @@ TReadTimeouts ReadTimeoutsFor(std::uint8_t row, std::size_t n)
 int WriteTimeoutFor(std::uint8_t row, std::size_t n)
 {
     return (RateRowEntry(row).writeAllowance + 20) * static_cast<int>(n) + 20;
+}
+
+int CharacterBits(std::uint8_t parity, std::uint8_t stopBits)
+{
+    return 1 + 8 + ((parity == 1 || parity == 2) ? 1 : 0) + (stopBits == 1 ? 2 : 1);
+}
+
+std::int64_t LineTimeMicros(std::uint8_t row, std::uint8_t parity, std::uint8_t stopBits, std::size_t n)
+{
+    const std::int64_t bits = static_cast<std::int64_t>(n) * CharacterBits(parity, stopBits);
+    const std::int64_t baud = RateRowEntry(row).baud;
+    return (bits * 1000000 + baud - 1) / baud;
 }
 
 TComPort::TComPort() : TComPort(MakePlatformLine()) {}
@@ -74,7 +88,14 @@ std::size_t TComPort::Write(const std::uint8_t* octets, std::size_t n)
 
 std::size_t TComPort::Read(std::uint8_t* octets, std::size_t n)
 {
-    if (n == 0 || n > kMaxBlock || !line_->IsOpen())
+    return ReadWithin(octets, n, ReadTimeoutsFor(rateRow_, n).totalMs);
+}
+
+std::size_t TComPort::ReadWithin(std::uint8_t* octets, std::size_t n, int budgetMs)
+{
+    if (n == 0 || n > kMaxBlock || !line_->IsOpen() || budgetMs <= 0)
         return 0;
-    return line_->Read(octets, n, ReadTimeoutsFor(rateRow_, n));
+    TReadTimeouts limits = ReadTimeoutsFor(rateRow_, n);
+    limits.totalMs = std::min(limits.totalMs, budgetMs);
+    return line_->Read(octets, n, limits);
 }

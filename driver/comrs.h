@@ -38,6 +38,14 @@ TReadTimeouts ReadTimeoutsFor(std::uint8_t row, std::size_t n);
 // (w + 20) per byte plus 20.
 int WriteTimeoutFor(std::uint8_t row, std::size_t n);
 
+// Bits of one character on the line: the start bit, 8 data bits, a parity bit when parity is
+// odd or even, and one or two stop bits.
+int CharacterBits(std::uint8_t parity, std::uint8_t stopBits);
+
+// Time n characters take on the line at the row's speed with the given parity and stop bits,
+// in microseconds, rounded up.
+std::int64_t LineTimeMicros(std::uint8_t row, std::uint8_t parity, std::uint8_t stopBits, std::size_t n);
+
 // What the port needs of the platform. Every call blocks its caller; none throws.
 class TSerialLine {
 public:
@@ -81,6 +89,14 @@ public:
     std::size_t Write(const std::uint8_t* octets, std::size_t n);
     // Up to n bytes (1 to 256) with the time-outs of the current rate row.
     std::size_t Read(std::uint8_t* octets, std::size_t n);
+    // The same, but ended after budgetMs when that is shorter than the read's total time-out;
+    // a budget of 0 or less reads nothing.
+    std::size_t ReadWithin(std::uint8_t* octets, std::size_t n, int budgetMs);
+
+    // Time-out of a single-byte read: the silence that ends an answer.
+    int SilenceMs() const { return ReadTimeoutsFor(rateRow_, 1).totalMs; }
+    // Time n characters take on the line with the current settings, in microseconds.
+    std::int64_t LineTimeMicros(std::size_t n) const { return ::LineTimeMicros(rateRow_, parity_, stopBits_, n); }
 
     void SetPortName(const std::string& name) { portName_ = name; }
     void SetRateRow(std::uint8_t row) { rateRow_ = row; }

@@ -20,7 +20,7 @@ inline TReadOutcome ExpectedRead(const TByteString& line, std::uint8_t id, std::
     TReadOutcome out;
     if (line.empty())
         out.code = kResNoAnswer;
-    else if (line.size() > 256 || line[0] != id)
+    else if (line.size() > 260 || line[0] != id)  // 260: identifier, code, count, 255 data, CRC
         out.code = kResFrameError;
     else if (!CheckCrc(line))
         out.code = kResCrcError;

@@ -2,6 +2,7 @@
 // mapping, data area handling, and a randomised run of hostile answers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "AnswerModel.h"
@@ -399,13 +400,77 @@ TEST_F(ConnexionTest, LargestFrameIsAcceptedAndABabblingLineIsCutOff)
     line->reads = 0;
     std::uint8_t count = 0;
     EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 1, count, data), kResFrameError);
-    EXPECT_EQ(line->reads, 257u);
+    EXPECT_EQ(line->reads, 261u);
 
     c->Port().SetEcho(true);
     line->reads = 0;
     line->babbleByte = 0x01;
     EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 1, count, data), kResFrameError);
-    EXPECT_EQ(line->reads, 257u + 8u);
+    EXPECT_EQ(line->reads, 261u + 8u);
+}
+
+// An answer to slave 1 of `total` bytes with a valid CRC: identifier, function code, a byte
+// count of 255 and data bytes 0, 1, 2 and so on.
+B AnswerOfSize(std::size_t total, std::uint8_t fn = kFnReadHolding)
+{
+    B a{0x01, fn, 0xFF};
+    while (a.size() < total - 2)
+        a.push_back(static_cast<std::uint8_t>(a.size() - 3));
+    return AppendCrc(a);
+}
+
+TEST_F(ConnexionTest, EveryAnswerThatFitsTheDataAreaIsKept)
+{
+    for (const bool echo : {false, true}) {
+        SCOPED_TRACE(::testing::Message() << "echo " << echo);
+        c->Port().SetEcho(echo);
+        B answer;
+        line->responder = [&](const B& frame, TFakeLineState& s) {
+            if (echo)
+                s.Answer(frame);
+            s.Answer(answer);
+        };
+
+        // 255 data bytes, the most a byte count can announce: 260 bytes on the line.
+        answer = AnswerOfSize(260);
+        std::uint8_t count = 0;
+        TDataArea data{};
+        data.fill(0xEE);
+        EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 125, count, data), kResOk);
+        EXPECT_EQ(count, 255);
+        for (std::size_t i = 0; i < 255; ++i)
+            ASSERT_EQ(data[i], static_cast<std::uint8_t>(i)) << i;
+        EXPECT_EQ(data[255], 0);
+
+        // One byte more is a line that runs on.
+        answer = AnswerOfSize(261);
+        data.fill(0xEE);
+        EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 125, count, data), kResFrameError);
+        EXPECT_EQ(count, 0);
+        EXPECT_EQ(data, TDataArea{});
+
+        // The raw exchange: an answer PDU of 256 bytes fills the area exactly; of 257 bytes it
+        // fills the area with its first 256.
+        for (const std::size_t total : {259u, 260u}) {
+            answer = AnswerOfSize(total, 0x64);
+            data = {};
+            data[0] = 0x64;
+            std::uint32_t length = 1;
+            EXPECT_EQ(c->RawExchange(data, length), kResOk) << total;
+            EXPECT_EQ(length, 256u);
+            EXPECT_EQ(data[0], 0x64);
+            EXPECT_EQ(data[1], 0xFF);
+            for (std::size_t i = 2; i < 256; ++i)
+                ASSERT_EQ(data[i], static_cast<std::uint8_t>(i - 2)) << i;
+        }
+        answer = AnswerOfSize(261, 0x64);
+        data = {};
+        data[0] = 0x64;
+        std::uint32_t length = 1;
+        EXPECT_EQ(c->RawExchange(data, length), kResFrameError);
+        EXPECT_EQ(length, 0u);
+        EXPECT_EQ(data, TDataArea{});
+    }
 }
 
 TEST_F(ConnexionTest, ReadTimeoutsFollowTheRateRow)
@@ -464,8 +529,10 @@ TEST_F(ConnexionTest, RandomAnswersGiveTheirResultAndStayInTheDataArea)
         const TResultCode raw = c->RawExchange(g.data, length);
         ASSERT_EQ(raw == kResOk, want.code == kResOk || want.code <= kResExcFunction);
         if (raw == kResOk) {
-            ASSERT_EQ(length, answer.size() - 3);
-            ASSERT_TRUE(std::equal(answer.begin() + 1, answer.end() - 2, g.data.begin()));
+            // An answer PDU longer than the area (a 260-byte answer) keeps its first 256 bytes.
+            const std::size_t kept = std::min<std::size_t>(answer.size() - 3, kTailleZone);
+            ASSERT_EQ(length, kept);
+            ASSERT_TRUE(std::equal(answer.begin() + 1, answer.begin() + 1 + static_cast<std::ptrdiff_t>(kept), g.data.begin()));
         } else {
             ASSERT_EQ(length, 0u);
         }

@@ -130,6 +130,44 @@ TEST_F(PortTest, ReadAndWriteTimeoutsPerRateRow)
     }
 }
 
+TEST(LineTiming, CharacterBitsCountStartParityAndStopBits)
+{
+    EXPECT_EQ(CharacterBits(0, 0), 10);  // 8N1
+    EXPECT_EQ(CharacterBits(2, 1), 12);  // 8E2, line mode 0
+    EXPECT_EQ(CharacterBits(1, 1), 12);  // 8O2, line mode 1
+    EXPECT_EQ(CharacterBits(2, 0), 11);
+    EXPECT_EQ(CharacterBits(0, 1), 11);
+    EXPECT_EQ(CharacterBits(9, 5), 10);  // other values count as none and one
+}
+
+TEST(LineTiming, LineTimeOfTheLongestAnswer)
+{
+    EXPECT_EQ(LineTimeMicros(3, 2, 1, 260), 325000);   // 9600 8E2: 260 x 12 bits
+    EXPECT_EQ(LineTimeMicros(3, 0, 0, 260), 270834);   // 9600 8N1: 260 x 10 bits, rounded up
+    EXPECT_EQ(LineTimeMicros(1, 1, 1, 268), 1340000);  // 2400 8O2, with an 8-byte echo
+    EXPECT_EQ(LineTimeMicros(6, 0, 0, 260), 45139);    // 57600 8N1
+    EXPECT_EQ(LineTimeMicros(3, 2, 1, 0), 0);
+}
+
+TEST_F(PortTest, ReadWithinShortensOnlyTheTotalTimeout)
+{
+    port->SetActive(true);
+    std::uint8_t b = 0;
+    port->ReadWithin(&b, 1, 10);
+    EXPECT_EQ(line->lastReadLimits.totalMs, 10);
+    EXPECT_EQ(line->lastReadLimits.intervalMs, 22);
+    port->ReadWithin(&b, 1, 100);
+    EXPECT_EQ(line->lastReadLimits.totalMs, 42);
+    EXPECT_EQ(line->reads, 2u);
+    line->babble = true;
+    EXPECT_EQ(port->ReadWithin(&b, 1, 0), 0u);
+    EXPECT_EQ(line->reads, 2u);
+    EXPECT_EQ(port->SilenceMs(), 42);
+    port->SetParity(2);
+    port->SetStopBits(1);
+    EXPECT_EQ(port->LineTimeMicros(260), 325000);
+}
+
 // Starts from a base with every flag set, so each flag the driver relies on is seen cleared.
 termios AllSet()
 {

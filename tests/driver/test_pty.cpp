@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <random>
@@ -209,6 +210,32 @@ TEST_F(PtyConnexion, BabblingPeerIsCutOffAndTheLineRecovers)
     c.Disconnect();
 }
 
+TEST_F(PtyConnexion, LongestAnswerIsKeptAndOneByteMoreIsRefused)
+{
+    ASSERT_EQ(c.Connect(), kStatusOk);
+    B answer{0x01, 0x03, 0xFF};
+    for (int i = 0; i < 255; ++i)
+        answer.push_back(static_cast<std::uint8_t>(255 - i));
+    answer = AppendCrc(answer);
+    ASSERT_EQ(answer.size(), 260u);
+    std::uint8_t count = 0;
+    TDataArea data{};
+    peer.Serve(8, answer);
+    EXPECT_EQ(c.ReadRegisters(kFnReadHolding, 0, 125, count, data), kResOk);
+    peer.Join();
+    EXPECT_EQ(count, 255);
+    EXPECT_TRUE(std::equal(answer.begin() + 3, answer.end() - 2, data.begin()));
+    EXPECT_EQ(data[255], 0);
+
+    B longer(answer.begin(), answer.end() - 2);
+    longer.push_back(0x00);
+    peer.Serve(8, AppendCrc(longer));
+    EXPECT_EQ(c.ReadRegisters(kFnReadHolding, 0, 125, count, data), kResFrameError);
+    peer.Join();
+    EXPECT_EQ(count, 0);
+    c.Disconnect();
+}
+
 TEST_F(PtyConnexion, PeerHangingUpMidAnswerGivesAFailureQuickly)
 {
     ASSERT_EQ(c.Connect(), kStatusOk);
@@ -266,7 +293,7 @@ TEST_P(PtyHostile, RandomAnswersGiveTheirResult)
         TDataArea data{};
         const TResultCode got = c.ReadRegisters(kFnReadInput, 0, 2, count, data);
         peer.Join();
-        if (answer.size() > TConnexion::kMaxFrame || got == kResNoAnswer || got == kResCrcError)
+        if (answer.size() > TConnexion::kMaxAnswer || got == kResNoAnswer || got == kResCrcError)
             WaitForSilence(c.Port());
         if (Clock::time_point(Clock::duration(sentAt.load())) - t0 > std::chrono::milliseconds(25)) {
             ASSERT_LT(++late, 20) << "peer too slow to test against";
