@@ -20,6 +20,7 @@
 
 #include "BancVantor.h"
 #include "UtilKorvane.h"
+#include "WidgetsVantorListeImages.h"
 #include "korvane.h"
 
 // Readable texts in failure messages.
@@ -149,7 +150,7 @@ TEST(Scrutation, TrouveLesCapteurs1Et5EtRendLePortEtLIdentifiant)
     EXPECT_EQ(Textes(*ui.ListeScrute),
               QStringList({"Address 1 : sensor detected", "Address 5 : sensor detected"}));
     for (int i = 0; i < ui.ListeScrute->count(); ++i)
-        EXPECT_EQ(ui.ListeScrute->item(i)->icon().cacheKey(), banc.Fenetre().ListeImages.value(0).cacheKey());
+        EXPECT_EQ(ui.ListeScrute->item(i)->icon().cacheKey(), banc.Fenetre().ListeImages->image(0).cacheKey());
     EXPECT_EQ(ui.ListeScrute->currentRow(), 1);
     EXPECT_EQ(ui.PositionScrute->value(), 100);
     EXPECT_TRUE(banc.Erreurs().isEmpty()) << banc.Erreurs().join('|').toStdString();
