@@ -144,7 +144,9 @@ void TFenetrePrincipale::PrepareWidgets()
             AjusteLabel(label);
     }
 
-    ui->BoutEnvoi->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    // The style's check mark ("OK" in the sense of "apply"; the style's OK-button picture is a
+    // return arrow).
+    ui->BoutEnvoi->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
     ui->BoutEnvoiCmd->setIcon(ImagesVantor::CocheVerte());
     ui->BoutScrute->setIcon(ImagesVantor::FlechesCirculaires());
     ui->BoutArreteScrute->setIcon(ImagesVantor::CroixRouge());

