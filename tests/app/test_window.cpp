@@ -78,7 +78,7 @@ const Place kPlaces[] = {
     {"LabelMonitVcell", "QLabel", "GroupMoniteur", 216, 40, 0, 0, "Icellule"},
     {"LabelMonitIsupply", "QLabel", "GroupMoniteur", 272, 80, 0, 0, "Isupply"},
     {"LabelBit0Haut", "QLabel", "GroupMoniteur", 8, 62, 0, 0, "0"},
-    // The "7" labels two pixels right of the description's x = 200, clear of the last lamps.
+    // The "7" labels at x = 202: one free pixel right of the last lamps (x = 184 to 200).
     {"LabelBit7Haut", "QLabel", "GroupMoniteur", 202, 62, 0, 0, "7"},
     {"LabelBit0Bas", "QLabel", "GroupMoniteur", 8, 104, 0, 0, "0"},
     {"LabelBit7Bas", "QLabel", "GroupMoniteur", 202, 104, 0, 0, "7"},
