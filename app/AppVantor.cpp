@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include "NomAppVantor.h"
 #include "UniteAppVantor.h"
 
 namespace {
@@ -44,7 +45,7 @@ void TermineSurSignal(QApplication& application)
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("KELDRA Vantor demo application"));
+    NomAppVantor::NommeApplication();
     TermineSurSignal(application);
 
     TFenetrePrincipale FenetrePrincipale;

@@ -13,11 +13,14 @@
 #include <QStyle>
 #include <QTimer>
 
+#include <tuple>
+
 #include "DefKorvane.h"
 #include "StockApp.h"
 #include "StockAppXml.h"
 #include "WidgetsVantorChoix.h"
 #include "WidgetsVantorImages.h"
+#include "WidgetsVantorListeImages.h"
 #include "WidgetsVantorUpDown.h"
 #include "WidgetsVantorVoyants.h"
 #include "ui_UniteAppVantor.h"
@@ -73,18 +76,24 @@ TFenetrePrincipale::TFenetrePrincipale(QWidget* parent, const QString& fichierRe
     SubstituePolices();
     ui->setupUi(this);
 
+    // The non-visual members, under their names like the widgets of the description.
     TimerAccel = new QTimer(this);
     TimerTempe = new QTimer(this);
     TimerMonit = new QTimer(this);
     PeriodCommande = new QTimer(this);
     TimerMonitoring = new QTimer(this);
-    const std::pair<QTimer*, int> reglages[] = {
-        {TimerAccel, 300}, {TimerTempe, 1000}, {TimerMonit, 319}, {PeriodCommande, 1000}, {TimerMonitoring, 1000}};
-    for (const auto& [timer, intervalle] : reglages) {
+    const std::tuple<QTimer*, const char*, int> reglages[] = {{TimerAccel, "TimerAccel", 300},
+                                                              {TimerTempe, "TimerTempe", 1000},
+                                                              {TimerMonit, "TimerMonit", 319},
+                                                              {PeriodCommande, "PeriodCommande", 1000},
+                                                              {TimerMonitoring, "TimerMonitoring", 1000}};
+    for (const auto& [timer, nom, intervalle] : reglages) {
+        timer->setObjectName(QString::fromLatin1(nom));
         timer->setTimerType(Qt::PreciseTimer);
         timer->setInterval(intervalle);
     }
-    ListeImages = ImagesVantor::ListeImages();
+    ListeImages = new TListeImages(QSize(16, 16), ImagesVantor::ListeImages(), this);
+    ListeImages->setObjectName(QStringLiteral("ListeImages"));
 
     PrepareWidgets();
     LieEvenements();
@@ -135,7 +144,9 @@ void TFenetrePrincipale::PrepareWidgets()
             AjusteLabel(label);
     }
 
-    ui->BoutEnvoi->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    // The style's check mark ("OK" in the sense of "apply"; the style's OK-button picture is a
+    // return arrow).
+    ui->BoutEnvoi->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
     ui->BoutEnvoiCmd->setIcon(ImagesVantor::CocheVerte());
     ui->BoutScrute->setIcon(ImagesVantor::FlechesCirculaires());
     ui->BoutArreteScrute->setIcon(ImagesVantor::CroixRouge());

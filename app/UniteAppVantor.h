@@ -8,8 +8,6 @@
 //   UniteAppVantorScrute.cpp    bus scan
 #pragma once
 
-#include <QIcon>
-#include <QList>
 #include <QString>
 #include <QWidget>
 
@@ -19,6 +17,7 @@
 #include <string>
 
 class QTimer;
+class TListeImages;
 class QCloseEvent;
 class QKeyEvent;
 class QShowEvent;
@@ -57,7 +56,7 @@ public:
     QTimer* TimerMonitoring;
 
     // Image list of the bus scan list: 0 a globe, 1 gears, 2 a grey module (16 x 16).
-    QList<QIcon> ListeImages;
+    TListeImages* ListeImages;
 
     TStockAppXml* StockAppXml;
     TStockApp* StockApp;

@@ -9,6 +9,7 @@
 
 #include "DefKorvane.h"
 #include "UtilKorvane.h"
+#include "WidgetsVantorListeImages.h"
 #include "ui_UniteAppVantor.h"
 
 namespace {
@@ -65,7 +66,7 @@ void TFenetrePrincipale::BoutScruteClick()
         QThread::msleep(kPauseParAdresseMs);
 
         if (ResultCodeToMessageIndex(resultat) == 0) {
-            new QListWidgetItem(ListeImages.value(0),
+            new QListWidgetItem(ListeImages->image(0),
                                 QStringLiteral("Address %1 : sensor detected").arg(adresse),
                                 ui->ListeScrute);
         }

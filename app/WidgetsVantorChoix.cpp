@@ -10,6 +10,13 @@ TComboChoix::TComboChoix(QWidget* parent) : QComboBox(parent)
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
     setCompleter(nullptr);
+    // When the editing of its text ends (the focus leaves the box, its list opens, Return is
+    // pressed), an editable QComboBox selects the item that its text names and reports that as
+    // picked (activated). Here the box shows a text without a selected item on purpose (the
+    // port box: "COM1", the driver's own default), and only the user's picks and edits may
+    // select: the line edit's end of editing is kept away from the box.
+    disconnect(lineEdit(), &QLineEdit::editingFinished, this, nullptr);
+    disconnect(lineEdit(), &QLineEdit::returnPressed, this, nullptr);
     connect(this, &QComboBox::activated, this, &TComboChoix::change);
     connect(lineEdit(), &QLineEdit::textEdited, this, &TComboChoix::TexteEdite);
     // Typed text never gets here: the selection it makes is set with signals blocked.

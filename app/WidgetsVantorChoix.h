@@ -10,7 +10,8 @@ class QButtonGroup;
 class QRadioButton;
 
 // Drop-down list of fixed items with an editable text field. change() is raised only when the
-// user picks an item or edits the text, never by setCurrentIndex() from code. Typed text selects
+// user picks an item or edits the text, once per pick or edit, never by setCurrentIndex() from
+// code, nor when the focus leaves the box or its list is opened and closed. Typed text selects
 // the item it names (case ignored), or no item (index -1) when it names none.
 class TComboChoix : public QComboBox {
     Q_OBJECT

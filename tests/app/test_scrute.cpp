@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QTabBar>
 #include <QTest>
 #include <QTimer>
 
@@ -19,6 +20,7 @@
 
 #include "BancVantor.h"
 #include "UtilKorvane.h"
+#include "WidgetsVantorListeImages.h"
 #include "korvane.h"
 
 // Readable texts in failure messages.
@@ -148,7 +150,7 @@ TEST(Scrutation, TrouveLesCapteurs1Et5EtRendLePortEtLIdentifiant)
     EXPECT_EQ(Textes(*ui.ListeScrute),
               QStringList({"Address 1 : sensor detected", "Address 5 : sensor detected"}));
     for (int i = 0; i < ui.ListeScrute->count(); ++i)
-        EXPECT_EQ(ui.ListeScrute->item(i)->icon().cacheKey(), banc.Fenetre().ListeImages.value(0).cacheKey());
+        EXPECT_EQ(ui.ListeScrute->item(i)->icon().cacheKey(), banc.Fenetre().ListeImages->image(0).cacheKey());
     EXPECT_EQ(ui.ListeScrute->currentRow(), 1);
     EXPECT_EQ(ui.PositionScrute->value(), 100);
     EXPECT_TRUE(banc.Erreurs().isEmpty()) << banc.Erreurs().join('|').toStdString();
@@ -254,6 +256,45 @@ TEST(Scrutation, EchapAgitCommeStop)
     ASSERT_TRUE(echap.Fait());
     EXPECT_EQ(AdressesEssayees(banc.Bus(), 5), Suite(1, 5));
     EXPECT_EQ(ui.PositionScrute->value(), 4);
+    fenetre.hide();
+}
+
+TEST(Scrutation, UnClicSurLesOngletsPendantLaScrutationNeFermePasLePort)
+{
+    BancVantor banc;
+    auto& ui = banc.Ui();
+    auto& fenetre = banc.Fenetre();
+    fenetre.show();
+    fenetre.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&fenetre));
+    QTabBar* barre = ui.TabControleFonctions->tabBar();
+    QTest::mouseClick(barre, Qt::LeftButton, {}, barre->tabRect(3).center());
+    // Showing the window hands the settings to the driver again, which closes the port.
+    MODBUS_OpenPort();
+    banc.Bus().ClearLog();
+
+    // After address 2 the operator looks at the Vantor page and comes back; the focus, on
+    // "Scruter", passes through the communication group on its way. "Stop" after address 13.
+    QElapsedTimer chrono;
+    PendantScrutation onglets(ui, 2, [&] {
+        QTest::mouseClick(barre, Qt::LeftButton, {}, barre->tabRect(0).center());
+        QTest::mouseClick(barre, Qt::LeftButton, {}, barre->tabRect(3).center());
+        chrono.start();
+    });
+    PendantScrutation stop(ui, 13, [&] { ui.BoutArreteScrute->click(); });
+    QTest::mouseClick(ui.BoutScrute, Qt::LeftButton);
+    const qint64 dureeMs = chrono.elapsed();
+
+    ASSERT_TRUE(onglets.Fait());
+    EXPECT_EQ(AdressesEssayees(banc.Bus(), 14), Suite(1, 14));
+    EXPECT_EQ(Textes(*ui.ListeScrute),
+              QStringList({"Address 1 : sensor detected", "Address 5 : sensor detected"}));
+    EXPECT_TRUE(banc.Erreurs().isEmpty()) << banc.Erreurs().join('|').toStdString();
+    // Addresses 3 to 14 went over the port the scan holds open: none of them paid the 200 ms
+    // pause of an opening.
+    ::testing::Test::RecordProperty("dureeAdresses3a14Ms", static_cast<int>(dureeMs));
+    EXPECT_LT(dureeMs, 12 * 200);
+    EXPECT_EQ(ui.ChoixPort->currentIndex(), -1);
     fenetre.hide();
 }
 

@@ -16,8 +16,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <tuple>
+
 #include "FenetreEssai.h"
 #include "WidgetsVantorChoix.h"
+#include "WidgetsVantorListeImages.h"
 #include "WidgetsVantorSaisie.h"
 #include "WidgetsVantorUpDown.h"
 #include "WidgetsVantorVoyants.h"
@@ -74,9 +78,10 @@ const Place kPlaces[] = {
     {"LabelMonitVcell", "QLabel", "GroupMoniteur", 216, 40, 0, 0, "Icellule"},
     {"LabelMonitIsupply", "QLabel", "GroupMoniteur", 272, 80, 0, 0, "Isupply"},
     {"LabelBit0Haut", "QLabel", "GroupMoniteur", 8, 62, 0, 0, "0"},
-    {"LabelBit7Haut", "QLabel", "GroupMoniteur", 200, 62, 0, 0, "7"},
+    // The "7" labels at x = 202: one free pixel right of the last lamps (x = 184 to 200).
+    {"LabelBit7Haut", "QLabel", "GroupMoniteur", 202, 62, 0, 0, "7"},
     {"LabelBit0Bas", "QLabel", "GroupMoniteur", 8, 104, 0, 0, "0"},
-    {"LabelBit7Bas", "QLabel", "GroupMoniteur", 200, 104, 0, 0, "7"},
+    {"LabelBit7Bas", "QLabel", "GroupMoniteur", 202, 104, 0, 0, "7"},
     {"EditFiltre", "TSpinNumerique", "GroupBox4", 16, 32, 65, 21, "5.0"},
     {"EditFifo", "TSpinNumerique", "GroupBox4", 16, 80, 65, 21, "5.000"},
     {"EditIdCapteur", "TSpinBorne", "GroupBox4", 176, 32, 65, 21, "1"},
@@ -227,8 +232,9 @@ TEST_F(Fenetre, LedsAndTheirCaptions)
         ASSERT_NE(l, nullptr);
         EXPECT_EQ(l->text(), QString::fromUtf8(legendes[i]));
         EXPECT_EQ(l->y(), i < 8 ? 40 : 80);
-        // Centred above its lamp.
-        EXPECT_NEAR(l->x() + l->width() / 2.0, xs[i % 8] + 8.5, 1.0);
+        // Centred above its lamp; "Isupp" stands 2 pixels left of the centre, to keep clear of
+        // "Vcell" (both are wider than their lamps).
+        EXPECT_NEAR(l->x() + l->width() / 2.0, xs[i % 8] + 8.5, i == 8 ? 2.0 : 1.0);
     }
     auto* commune = essai.fenetre->findChild<QLabel*>(QStringLiteral("LabelLed5a8"));
     ASSERT_NE(commune, nullptr);
@@ -331,9 +337,82 @@ TEST_F(Fenetre, InitialValuesRangesAndStates)
                   b->icon().pixmap(QSize(18, 18), QIcon::Normal).toImage());
     }
     EXPECT_TRUE(u.BoutReset->icon().isNull());
-    ASSERT_EQ(essai.fenetre->ListeImages.size(), 3);
-    for (const QIcon& i : essai.fenetre->ListeImages)
+    ASSERT_EQ(essai.fenetre->ListeImages->count(), 3);
+    for (const QIcon& i : essai.fenetre->ListeImages->images())
         EXPECT_EQ(i.actualSize(QSize(16, 16)), QSize(16, 16));
+}
+
+TEST_F(Fenetre, NonVisualMembersAreFoundByTheirNames)
+{
+    TFenetrePrincipale& f = *essai.fenetre;
+    const std::tuple<const char*, QTimer*, int> timers[] = {{"TimerAccel", f.TimerAccel, 300},
+                                                            {"TimerTempe", f.TimerTempe, 1000},
+                                                            {"TimerMonit", f.TimerMonit, 319},
+                                                            {"PeriodCommande", f.PeriodCommande, 1000},
+                                                            {"TimerMonitoring", f.TimerMonitoring, 1000}};
+    for (const auto& [nom, membre, ms] : timers) {
+        SCOPED_TRACE(nom);
+        auto* t = f.findChild<QTimer*>(QString::fromLatin1(nom));
+        ASSERT_NE(t, nullptr);
+        EXPECT_EQ(t, membre);
+        EXPECT_EQ(t->interval(), ms);
+        EXPECT_FALSE(t->isActive());
+    }
+
+    // The image list, as any tool that reaches members by name sees it.
+    QObject* liste = f.findChild<QObject*>(QStringLiteral("ListeImages"));
+    ASSERT_NE(liste, nullptr);
+    EXPECT_EQ(liste->property("count").toInt(), 3);
+    EXPECT_EQ(liste->property("tailleImages").toSize(), QSize(16, 16));
+}
+
+// Mean colour of the opaque pixels of a picture, and their largest saturation.
+struct Teinte {
+    QColor moyenne;
+    int saturationMax = 0;
+};
+
+Teinte TeinteDe(const QIcon& icone)
+{
+    const QImage image = icone.pixmap(QSize(16, 16)).toImage().convertToFormat(QImage::Format_ARGB32);
+    long r = 0, g = 0, b = 0, n = 0;
+    Teinte t;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.alpha() < 200)
+                continue;
+            r += c.red();
+            g += c.green();
+            b += c.blue();
+            ++n;
+            t.saturationMax = std::max(t.saturationMax, c.hsvSaturation());
+        }
+    }
+    if (n > 0)
+        t.moyenne = QColor(int(r / n), int(g / n), int(b / n));
+    return t;
+}
+
+TEST_F(Fenetre, TheImageListHoldsAGlobeGearsAndAGreyModule)
+{
+    const TListeImages* liste = essai.fenetre->ListeImages;
+    ASSERT_EQ(liste->count(), 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(liste->image(i).pixmap(QSize(16, 16)).size(), QSize(16, 16)) << i;
+    EXPECT_TRUE(liste->image(3).isNull());
+
+    // 0, the globe: a blue ball.
+    const Teinte globe = TeinteDe(liste->image(0));
+    EXPECT_GT(globe.moyenne.blue(), globe.moyenne.red() + 60);
+    // 1, the gears: a grey wheel and a golden one.
+    const Teinte engrenages = TeinteDe(liste->image(1));
+    EXPECT_GT(engrenages.saturationMax, 100);
+    EXPECT_GT(engrenages.moyenne.red(), engrenages.moyenne.blue());
+    // 2, the module: grey only.
+    const Teinte module = TeinteDe(liste->image(2));
+    EXPECT_LT(module.saturationMax, 20);
+    EXPECT_TRUE(module.moyenne.isValid());
 }
 
 TEST_F(Fenetre, TimersAreStoppedWithTheirIntervals)

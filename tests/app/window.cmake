@@ -11,7 +11,7 @@ if(TARGET vantor_app_ui AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/KorvaneEnregistre
     target_link_libraries(korvane_enregistreur PUBLIC vantor_common)
   endif()
 
-  foreach(essai window startup captures)
+  foreach(essai window startup combos drawing captures)
     add_executable(test_${essai}
       ${CMAKE_CURRENT_SOURCE_DIR}/test_${essai}.cpp
       ${CMAKE_CURRENT_SOURCE_DIR}/test_window_main.cpp)
@@ -21,4 +21,11 @@ if(TARGET vantor_app_ui AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/KorvaneEnregistre
       PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 60)
   endforeach()
   target_compile_definitions(test_captures PRIVATE VANTOR_CAPTURES_DIR="${CMAKE_BINARY_DIR}/screenshots")
+
+  # What the X11 desktop is told (captions, window class): the window on the xcb platform against
+  # an Xvfb server of the test's own, read back with xprop; skipped where either is missing.
+  add_executable(test_caption ${CMAKE_CURRENT_SOURCE_DIR}/test_caption.cpp)
+  target_include_directories(test_caption PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(test_caption PRIVATE vantor_app_ui korvane_enregistreur Qt6::Test GTest::gtest_main)
+  gtest_discover_tests(test_caption PROPERTIES TIMEOUT 60)
 endif()
