@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QStringEncoder>
 #include <QXmlStreamReader>
 
@@ -24,10 +25,13 @@ constexpr int kEntityExpansionLimit = 1024;
 
 enum class TCharset { Latin1, Unicode, Other };
 
-// The character set the file is written in, and whether a character can be written as it is.
+// The character set the file is written in, whether a character can be written as it is, and the
+// conversion of the finished text.
 struct TTarget {
     TCharset charset = TCharset::Latin1;
     QByteArray name;
+    // UTF-16 and UTF-32 without a stated byte order start with a byte order mark.
+    bool byteOrderMark = false;
 
     explicit TTarget(const QString& encoding) : name(encoding.toLatin1())
     {
@@ -36,10 +40,12 @@ struct TTarget {
             return;
         }
         const auto known = QStringConverter::encodingForName(name.constData());
-        if (!known)
+        if (!known) {
             charset = TCharset::Other;
-        else
-            charset = *known == QStringConverter::Latin1 ? TCharset::Latin1 : TCharset::Unicode;
+            return;
+        }
+        charset = *known == QStringConverter::Latin1 ? TCharset::Latin1 : TCharset::Unicode;
+        byteOrderMark = *known == QStringConverter::Utf16 || *known == QStringConverter::Utf32;
     }
 
     bool CanHold(QStringView character) const
@@ -50,14 +56,63 @@ struct TTarget {
         case TCharset::Other: {
             if (character.size() == 1 && character.at(0).unicode() < 0x80)
                 return true;
+            // Converters of code pages put a substitute in place of what they cannot hold, often
+            // without reporting it: only a character that comes back unchanged can be written.
             QStringEncoder encoder(name.constData(), QStringConverter::Flag::Stateless);
-            (void)encoder.encode(character);
-            return encoder.isValid() && !encoder.hasError();
+            const QByteArray bytes = encoder.encode(character);
+            if (!encoder.isValid() || encoder.hasError())
+                return false;
+            QStringDecoder decoder(name.constData(), QStringConverter::Flag::Stateless);
+            const QString back = decoder.decode(bytes);
+            return !decoder.hasError() && back == character;
         }
         }
         return false;
     }
+
+    // True when every character of text can be written as it is.
+    bool CanHoldAll(QStringView text) const
+    {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text.at(i).unicode() < 0x80)
+                continue;
+            const qsizetype length =
+                (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) ? 2 : 1;
+            if (!CanHold(text.mid(i, length)))
+                return false;
+            i += length - 1;
+        }
+        return true;
+    }
+
+    QByteArray Encode(const QString& text, bool withMark) const
+    {
+        if (charset == TCharset::Latin1)
+            return text.toLatin1();
+        if (!name.isEmpty()) {
+            QStringEncoder encoder(name.constData(), withMark && byteOrderMark ? QStringConverter::Flag::WriteBom
+                                                                              : QStringConverter::Flag::Default);
+            if (encoder.isValid())
+                return encoder.encode(text);
+        }
+        return charset == TCharset::Unicode ? text.toUtf8() : text.toLatin1();
+    }
 };
+
+// True when every element and attribute name of the tree can be written in the target's charset:
+// names, unlike text, cannot be written as character references.
+bool NamesFit(const TElementXml& element, const TTarget& target)
+{
+    if (!target.CanHoldAll(element.name))
+        return false;
+    for (const auto& attribute : element.attributes)
+        if (!target.CanHoldAll(attribute.first))
+            return false;
+    for (const TElementXml& child : element.children)
+        if (!NamesFit(child, target))
+            return false;
+    return true;
+}
 
 // Escapes text or attribute content; characters the file's charset cannot hold become character
 // references.
@@ -376,14 +431,24 @@ bool TStockAppXml::ParseDocument(const QByteArray& bytes, QString& reason)
     return true;
 }
 
-QByteArray TStockAppXml::DocumentText() const
+void TStockAppXml::Declaration(QString& version, QString& encoding) const
 {
-    QString version = kOwnVersion;
-    QString encoding = kOwnEncoding;
+    version = kOwnVersion;
+    encoding = kOwnEncoding;
     if (hasDeclaration_) {
         version = declVersion_;
         encoding = declEncoding_;
     }
+    // A name that the encoding cannot hold would be lost: such a document is written in UTF-8,
+    // the encoding a file without declaration is read in.
+    if (!NamesFit(root_, TTarget(encoding)))
+        encoding = QStringLiteral("UTF-8");
+}
+
+QByteArray TStockAppXml::DocumentText() const
+{
+    QString version, encoding;
+    Declaration(version, encoding);
     const TTarget target(encoding);
 
     QString text;
@@ -393,15 +458,7 @@ QByteArray TStockAppXml::DocumentText() const
         text += QLatin1String(" encoding=\"") + encoding + QLatin1Char('"');
     text += QLatin1String("?>\r\n");
     AppendElement(text, root_, 0, target);
-
-    if (target.charset == TCharset::Latin1)
-        return text.toLatin1();
-    if (!encoding.isEmpty()) {
-        QStringEncoder encoder(target.name.constData());
-        if (encoder.isValid())
-            return encoder.encode(text);
-    }
-    return target.charset == TCharset::Unicode ? text.toUtf8() : text.toLatin1();
+    return target.Encode(text, true);
 }
 
 void TStockAppXml::Flush()

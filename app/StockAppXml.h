@@ -4,7 +4,9 @@
 //
 // Reading uses QXmlStreamReader into a small element tree of our own; writing lays the tree out
 // again: declaration line, two-space indentation, self-closing empty elements, CR LF after every
-// line. Content that the program does not know (other elements, attributes) is kept.
+// line. Content that the program does not know (other elements, attributes) is kept, in the file's
+// own encoding; characters that encoding cannot hold become character references, and names that
+// it cannot hold make the file UTF-8.
 //
 // Files are replaced atomically (temporary file in the same folder, fsync, rename), so a save
 // never leaves a truncated file behind; a file that already holds the text to be written is left
@@ -28,6 +30,8 @@ struct TElementXml {
 
     TElementXml* Child(const QString& childName);
     const TElementXml* Child(const QString& childName) const;
+
+    friend bool operator==(const TElementXml&, const TElementXml&) = default;
 };
 
 class TStockAppXml {
@@ -85,6 +89,7 @@ public:
 private:
     void ResetDocument();
     bool ParseDocument(const QByteArray& bytes, QString& reason);
+    void Declaration(QString& version, QString& encoding) const;
     bool WriteFileAtomically(const QByteArray& bytes);
     static QStringList SplitPath(const QString& path);
     const TElementXml* Find(const QString& path) const;
