@@ -8,8 +8,10 @@ add_executable(test_settings
   ${CMAKE_CURRENT_SOURCE_DIR}/test_settings_store.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/test_settings_files.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/test_settings_binding.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/test_settings_disk.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/test_settings_encodings.cpp
   ${PROJECT_SOURCE_DIR}/app/StockAppXml.cpp
+  ${PROJECT_SOURCE_DIR}/app/StockAppFichier.cpp
   ${PROJECT_SOURCE_DIR}/app/StockApp.cpp)
 target_include_directories(test_settings PRIVATE ${PROJECT_SOURCE_DIR}/app)
 target_link_libraries(test_settings PRIVATE Qt6::Widgets Qt6::Test GTest::gtest)

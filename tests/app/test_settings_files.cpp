@@ -1,6 +1,6 @@
 // The store against the file system: read-only files, folders that take no new file, atomic
-// replacement, symbolic links, unreadable files kept aside, and hostile files that must neither
-// crash nor hang the program.
+// replacement, symbolic links (also to FIFOs and devices), unreadable files kept aside under names
+// of their own, and hostile files that must neither crash nor hang the program.
 #include "StockAppXml.h"
 #include "test_settings_util.h"
 
@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 using namespace settings_test;
 
@@ -435,6 +436,158 @@ TEST_F(HostileTest, PathThatIsNoRegularFile)
         EXPECT_TRUE(store.FileWasUnreadable());
     }
     EXPECT_LT(timer.elapsed(), kBoundMs);
+}
+
+
+// What lies at a path without following a link: its type and, for a device, its number.
+struct TNoeud {
+    mode_t type = 0;
+    dev_t device = 0;
+    bool operator==(const TNoeud&) const = default;
+};
+TNoeud Noeud(const QString& path)
+{
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return {static_cast<mode_t>(st.st_mode & S_IFMT), S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? st.st_rdev : 0};
+}
+
+// The node a link leads to stays as it is, receives nothing, and nothing appears beside it or in the
+// program's folder.
+class LinkedNodeTest : public FilesTest {
+protected:
+    QTemporaryDir outside;
+
+    void SaveThroughTheLink(const QString& node)
+    {
+        ASSERT_TRUE(QFile::link(node, path()));
+        const TNoeud before = Noeud(node);
+        QElapsedTimer timer;
+        timer.start();
+        {
+            TStockAppXml store(path());
+            EXPECT_TRUE(store.FileWasUnreadable());
+            store.WriteInteger("FenetrePrincipale\\EditId_Value", 2);
+            store.Flush();
+            EXPECT_EQ(store.ReadInteger("FenetrePrincipale\\EditId_Value", 1), 1);
+        }
+        EXPECT_LT(timer.elapsed(), kBoundMs);
+        EXPECT_EQ(Noeud(node), before);
+        EXPECT_TRUE(QFileInfo(path()).isSymLink());
+        EXPECT_EQ(FolderEntries(dir.path()), QStringList{"AppVantor.xml"});
+        EXPECT_EQ(FolderEntries(outside.path()), QStringList{QFileInfo(node).fileName()});
+    }
+};
+
+TEST_F(LinkedNodeTest, FifoOutsideTheFolderIsNeitherReplacedNorWritten)
+{
+    const QString fifo = outside.filePath("tube");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    // A reader waits on the FIFO: a byte written to it would arrive here.
+    const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    SaveThroughTheLink(fifo);
+    char byte = 0;
+    EXPECT_LE(::read(reader, &byte, 1), 0);
+    ::close(reader);
+}
+
+TEST_F(LinkedNodeTest, DeviceNodeIsNeitherReplacedNorWritten)
+{
+    // A node of its own for the null device, so that a failure cannot harm the real one.
+    const QString node = outside.filePath("nul");
+    if (::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+        GTEST_SKIP() << "creating a device node is not permitted here";
+    SaveThroughTheLink(node);
+    EXPECT_EQ(Noeud(node).type, static_cast<mode_t>(S_IFCHR));
+}
+
+TEST_F(FilesTest, FifoInTheFolderStaysAFifo)
+{
+    ASSERT_EQ(::mkfifo(cpath().constData(), 0644), 0);
+    {
+        TStockAppXml store(path());
+        store.WriteInteger("V", 1);
+        store.Flush();
+        EXPECT_TRUE(store.FileWasUnreadable());
+    }
+    EXPECT_EQ(Noeud(path()).type, static_cast<mode_t>(S_IFIFO));
+    EXPECT_EQ(FolderEntries(dir.path()), QStringList{"AppVantor.xml"});
+}
+
+// A regular file read normally is turned into a FIFO before the write (the store does not read
+// again): still nothing is written there.
+TEST_F(FilesTest, NodeThatChangesBeforeTheWriteIsNotReplaced)
+{
+    WriteBytes(path(), "<Configuration><V>1</V></Configuration>");
+    TStockAppXml store(path());
+    store.SetAutoReload(false);
+    QFile::remove(path());
+    ASSERT_EQ(::mkfifo(cpath().constData(), 0644), 0);
+    store.WriteInteger("V", 2);
+    store.Flush();
+    EXPECT_EQ(Noeud(path()).type, static_cast<mode_t>(S_IFIFO));
+    EXPECT_EQ(FolderEntries(dir.path()), QStringList{"AppVantor.xml"});
+}
+
+TEST_F(FilesTest, EachUnreadableFileIsKeptUnderANameOfItsOwn)
+{
+    const QByteArray first = "<Configuration><V>1</V>";
+    const QByteArray second = "pas du XML";
+    const QByteArray third = QByteArray("\0\1\2", 3);
+    const QByteArray sound = Lines({kDeclaration, "<Configuration>", "  <V>9</V>", "</Configuration>"});
+    for (const QByteArray& broken : {first, second, third}) {
+        WriteBytes(path(), broken);
+        TStockAppXml store(path());
+        EXPECT_TRUE(store.FileWasUnreadable());
+        store.WriteInteger("V", 9);
+        EXPECT_EQ(ReadBytes(path()), sound);
+    }
+    EXPECT_EQ(ReadBytes(path() + ".bad"), first);
+    EXPECT_EQ(ReadBytes(path() + ".bad.1"), second);
+    EXPECT_EQ(ReadBytes(path() + ".bad.2"), third);
+    EXPECT_EQ(FolderEntries(dir.path()),
+              (QStringList{"AppVantor.xml", "AppVantor.xml.bad", "AppVantor.xml.bad.1", "AppVantor.xml.bad.2"}));
+
+    // The first free name is taken; a name held by a dangling link is not free either.
+    QFile::remove(path() + ".bad.1");
+    ASSERT_TRUE(QFile::remove(path() + ".bad"));
+    ASSERT_TRUE(QFile::link(dir.filePath("nowhere"), path() + ".bad"));
+    WriteBytes(path(), second);
+    {
+        TStockAppXml store(path());
+        store.WriteInteger("V", 9);
+    }
+    EXPECT_EQ(ReadBytes(path() + ".bad.1"), second);
+    EXPECT_TRUE(QFileInfo(path() + ".bad").isSymLink());
+    EXPECT_EQ(ReadBytes(path() + ".bad.2"), third);
+}
+
+TEST_F(FilesTest, KeptAsideAsNamesWhereTheFileLies)
+{
+    WriteBytes(path() + ".bad", "ancien");
+    WriteBytes(path(), "pas du XML");
+    TStockAppXml store(path());
+    EXPECT_TRUE(store.LeavesFileAlone());  // until it is moved aside
+    EXPECT_TRUE(store.KeptAsideAs().isEmpty());
+    EXPECT_TRUE(store.KeepUnreadableAside());
+    EXPECT_EQ(store.KeptAsideAs(), path() + ".bad.1");
+    EXPECT_FALSE(store.LeavesFileAlone());
+    EXPECT_FALSE(QFile::exists(path()));
+    EXPECT_EQ(ReadBytes(path() + ".bad.1"), "pas du XML");
+    EXPECT_EQ(ReadBytes(path() + ".bad"), "ancien");
+    // Nothing more to move.
+    EXPECT_FALSE(store.KeepUnreadableAside());
+
+    // Read-only: neither moved nor written.
+    WriteBytes(path(), "pas du XML");
+    ASSERT_EQ(::chmod(cpath().constData(), 0444), 0);
+    TStockAppXml readOnly(path());
+    EXPECT_FALSE(readOnly.KeepUnreadableAside());
+    EXPECT_TRUE(readOnly.KeptAsideAs().isEmpty());
+    EXPECT_TRUE(readOnly.LeavesFileAlone());
+    EXPECT_EQ(ReadBytes(path()), "pas du XML");
 }
 
 }  // namespace
