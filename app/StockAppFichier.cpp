@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #elif defined(Q_OS_WIN)
@@ -107,6 +108,71 @@ void GardePermissions(QFileDevice& file, const QString& replaced)
     (void)file;
     (void)replaced;
 #endif
+}
+
+// Marks the temporary file of a save under way, so that a cleanup by another instance leaves it
+// alone (an advisory lock, released when the file is closed). On Windows the file is held open
+// without sharing and cannot be removed anyway.
+void MarqueEnCours(QFileDevice& file)
+{
+#if defined(Q_OS_UNIX)
+    (void)::flock(file.handle(), LOCK_EX | LOCK_NB);
+#else
+    (void)file;
+#endif
+}
+
+// Removes a stale temporary file unless a save under way holds it.
+bool SupprimeSiLibre(const QString& path)
+{
+#if defined(Q_OS_UNIX)
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat held {};
+    struct stat named {};
+    bool ok = ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    // Still the same file under that name: nothing was renamed onto it meanwhile.
+    ok = ok && ::lstat(native.constData(), &named) == 0 && named.st_dev == held.st_dev &&
+         named.st_ino == held.st_ino;
+    ok = ok && ::unlink(native.constData()) == 0;
+    ::close(fd);
+    return ok;
+#else
+    return QFile::remove(path);
+#endif
+}
+
+bool DeCetUtilisateur(const QFileInfo& info)
+{
+#if defined(Q_OS_UNIX)
+    return info.ownerId() == ::geteuid();
+#else
+    (void)info;
+    return true;
+#endif
+}
+
+// True for a name part that random generation gives and a person hardly types: letters (and
+// digits where allowed), with an upper-case letter after the first character and a lower-case
+// letter or a digit. "backup", "BACKUP" or "Before" do not qualify; a few random parts do not
+// either, and those files simply stay.
+bool PartieAleatoire(QStringView part, bool digits)
+{
+    bool upperAfterFirst = false;
+    bool lowerOrDigit = false;
+    for (qsizetype i = 0; i < part.size(); ++i) {
+        const char16_t c = part.at(i).unicode();
+        const bool upper = c >= u'A' && c <= u'Z';
+        const bool lower = c >= u'a' && c <= u'z';
+        const bool digit = c >= u'0' && c <= u'9';
+        if (!upper && !lower && !(digits && digit))
+            return false;
+        upperAfterFirst = upperAfterFirst || (upper && i > 0);
+        lowerOrDigit = lowerOrDigit || lower || digit;
+    }
+    return upperAfterFirst && lowerOrDigit;
 }
 
 bool MemeContenu(const QString& path, const QByteArray& bytes)
@@ -213,6 +279,7 @@ bool Ecrit(const QString& path, const QByteArray& bytes, const QByteArray& blank
     // commit() would rename a temporary file whose buffered tail failed to reach the disk.
     QSaveFile save(target);
     if (save.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        MarqueEnCours(save);
         if (nature == TNature::Regulier)
             GardePermissions(save, target);
         if (save.write(bytes) == bytes.size() && Synchronise(save) && save.commit())
@@ -285,6 +352,34 @@ QString MetDeCote(const QString& path)
             return QString();
     }
     return QString();
+}
+
+int NettoieTemporaires(const QString& target, const QString& legacyPrefix, const QDateTime& now)
+{
+    const QFileInfo cible(target);
+    const QString saveFilePrefix = cible.fileName() + QLatin1Char('.');
+    const QDir folder = cible.absoluteDir();
+    const QStringList patterns{saveFilePrefix + QStringLiteral("??????"), legacyPrefix + QStringLiteral("??????")};
+    const QFileInfoList entries =
+        folder.entryInfoList(patterns, QDir::Files | QDir::Hidden | QDir::System | QDir::CaseSensitive);
+    int removed = 0;
+    for (const QFileInfo& entry : entries) {
+        const QString name = entry.fileName();
+        const bool saveFileName = name.size() == saveFilePrefix.size() + 6 && name.startsWith(saveFilePrefix) &&
+                                  PartieAleatoire(QStringView(name).right(6), false);
+        const bool legacyName = !legacyPrefix.isEmpty() && name.size() == legacyPrefix.size() + 6 &&
+                                name.startsWith(legacyPrefix) && PartieAleatoire(QStringView(name).right(6), true);
+        if (!saveFileName && !legacyName)
+            continue;
+        if (entry.isSymLink() || !entry.isFile() || !DeCetUtilisateur(entry))
+            continue;
+        // Changed a short while ago, or in the future: possibly a save under way.
+        if (entry.lastModified().secsTo(now) < kAgeTemporaire)
+            continue;
+        if (SupprimeSiLibre(entry.absoluteFilePath()))
+            ++removed;
+    }
+    return removed;
 }
 
 }  // namespace StockAppFichier

@@ -1,13 +1,14 @@
 // The settings file on the file system: reading it without ever blocking on something that is not
 // a regular file, replacing it atomically (QSaveFile) or, where its folder takes no new file,
-// rewriting it in place without ever truncating it first, and moving an unreadable file aside
-// under a name that is still free.
+// rewriting it in place without ever truncating it first, moving an unreadable file aside under a
+// name that is still free, and clearing the temporary files of earlier saves that were killed.
 //
 // Nothing here knows XML: the store hands over the bytes to write and the bytes of one blank in the
 // file's encoding, which may stand at the end of its text without changing what the text means.
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 namespace StockAppFichier {
@@ -55,5 +56,14 @@ bool EcritSurPlace(const QString& path, const QByteArray& bytes, const QByteArra
 // (never over an existing one). Returns the new name, or an empty string when nothing was moved.
 QString MetDeCote(const QString& path);
 constexpr int kMaxMisDeCote = 1000;
+
+// Removes temporary files that earlier saves of target left behind when they were killed: names
+// target + "." + six random letters (QSaveFile) and legacyPrefix + six random letters or digits
+// (earlier versions), in the folder of target; only regular files of this user, last changed at
+// least kAgeTemporaire seconds before now and not in use by a save under way. Returns how many were
+// removed.
+int NettoieTemporaires(const QString& target, const QString& legacyPrefix,
+                       const QDateTime& now = QDateTime::currentDateTimeUtc());
+constexpr int kAgeTemporaire = 60;
 
 }  // namespace StockAppFichier

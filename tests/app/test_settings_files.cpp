@@ -1,6 +1,7 @@
 // The store against the file system: read-only files, folders that take no new file, atomic
 // replacement, symbolic links (also to FIFOs and devices), unreadable files kept aside under names
-// of their own, and hostile files that must neither crash nor hang the program.
+// of their own, temporary files of killed saves, and hostile files that must neither crash nor
+// hang the program.
 #include "StockAppXml.h"
 #include "test_settings_util.h"
 
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -588,6 +590,101 @@ TEST_F(FilesTest, KeptAsideAsNamesWhereTheFileLies)
     EXPECT_TRUE(readOnly.KeptAsideAs().isEmpty());
     EXPECT_TRUE(readOnly.LeavesFileAlone());
     EXPECT_EQ(ReadBytes(path()), "pas du XML");
+}
+
+// Temporary files of saves that were killed: the next save removes the stale ones of this program
+// and nothing else.
+class LeftOverTest : public FilesTest {
+protected:
+    const QDateTime anHourAgo = QDateTime::currentDateTime().addSecs(-3600);
+
+    void Make(const QString& name, const QDateTime& changed)
+    {
+        const QString file = dir.filePath(name);
+        WriteBytes(file, Lines({kDeclaration, "<Configuration/>"}));
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(changed, QFileDevice::FileModificationTime));
+    }
+};
+
+TEST_F(LeftOverTest, StaleTemporaryFilesAreClearedAtTheNextSave)
+{
+    WriteBytes(path(), Lines({kDeclaration, "<Configuration>", "  <V>1</V>", "</Configuration>"}));
+    // Named as the program's saves name their temporary files, killed an hour ago: removed.
+    Make("AppVantor.xml.hTspEc", anHourAgo);  // QSaveFile
+    Make(".AppVantor.xml.a1B2c3", anHourAgo);  // earlier versions of the program
+    // Kept: a save under way in another instance (changed just now), names a person gives, other
+    // lengths and other files.
+    const QStringList kept{"AppVantor.xml.QwErTy", "AppVantor.xml.backup", "AppVantor.xml.Before",
+                           "AppVantor.xml.BACKUP", "AppVantor.xml.bad",    "AppVantor.xml.AbCdEfG",
+                           "AppVantor.xml.AbCdE",  "Autre.xml.hTspEc",     "AppVantor.xml.Ab-dEf"};
+    for (const QString& name : kept)
+        Make(name, name == "AppVantor.xml.QwErTy" ? QDateTime::currentDateTime() : anHourAgo);
+    // Kept: one that a save under way holds (its lock), a link, a folder.
+    Make("AppVantor.xml.LoCkEd", anHourAgo);
+    const int held = ::open(QFile::encodeName(dir.filePath("AppVantor.xml.LoCkEd")).constData(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath("cible");
+    WriteBytes(target, "garder");
+    ASSERT_TRUE(QFile::link(target, dir.filePath("AppVantor.xml.LiNkEd")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("AppVantor.xml.DiReCt"));
+
+    TStockAppXml store(path());
+    store.WriteInteger("V", 2);
+    ::close(held);
+
+    QStringList expected = kept;
+    expected << "AppVantor.xml" << "AppVantor.xml.LoCkEd" << "AppVantor.xml.LiNkEd" << "AppVantor.xml.DiReCt";
+    expected.sort();
+    EXPECT_EQ(FolderEntries(dir.path()), expected);
+    EXPECT_EQ(ReadBytes(target), "garder");
+    EXPECT_EQ(ReadBytes(path()), Lines({kDeclaration, "<Configuration>", "  <V>2</V>", "</Configuration>"}));
+}
+
+TEST_F(LeftOverTest, ASaveWithoutChangesClearsThemToo)
+{
+    const QByteArray file = Lines({kDeclaration, "<Configuration>", "  <V>1</V>", "</Configuration>"});
+    WriteBytes(path(), file);
+    Make("AppVantor.xml.ZyXwVu", anHourAgo);
+    TStockAppXml store(path());
+    store.WriteInteger("V", 1);
+    EXPECT_EQ(FolderEntries(dir.path()), QStringList{"AppVantor.xml"});
+    EXPECT_EQ(ReadBytes(path()), file);
+}
+
+TEST_F(LeftOverTest, AnotherUsersFilesAreKept)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to give a file to another user";
+    WriteBytes(path(), Lines({kDeclaration, "<Configuration/>"}));
+    Make("AppVantor.xml.hTspEc", anHourAgo);
+    ASSERT_EQ(::chown(QFile::encodeName(dir.filePath("AppVantor.xml.hTspEc")).constData(), 65534, 65534), 0);
+    TStockAppXml store(path());
+    store.WriteInteger("V", 1);
+    EXPECT_EQ(FolderEntries(dir.path()), (QStringList{"AppVantor.xml", "AppVantor.xml.hTspEc"}));
+}
+
+// Through a link the temporary files lie beside the file the link leads to, named after it.
+TEST_F(LeftOverTest, BesideTheFileALinkLeadsTo)
+{
+    QTemporaryDir real;
+    const QString file = real.filePath("reel.xml");
+    WriteBytes(file, Lines({kDeclaration, "<Configuration/>"}));
+    ASSERT_TRUE(QFile::link(file, path()));
+    const QString stale = real.filePath("reel.xml.hTspEc");
+    WriteBytes(stale, "x");
+    {
+        QFile f(stale);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(anHourAgo, QFileDevice::FileModificationTime));
+    }
+    TStockAppXml store(path());
+    store.WriteInteger("V", 1);
+    EXPECT_EQ(FolderEntries(real.path()), QStringList{"reel.xml"});
+    EXPECT_TRUE(QFileInfo(path()).isSymLink());
 }
 
 }  // namespace
