@@ -1,6 +1,8 @@
 # Tests of the settings file: the XML store (file text byte for byte, merging, integer rules,
-# read-only and unwritable files, unreadable and hostile files) and the window binding (restore and
-# save of the four communication widgets on a stand-in window).
+# encodings, read-only and unwritable files, links to FIFOs and devices, unreadable and hostile
+# files, full file systems, killed saves, left-over temporary files), the window binding (restore
+# and save of the four communication widgets on a stand-in window), and the warning of the real
+# window for a file it cannot use.
 find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Test)
 
 add_executable(test_settings
