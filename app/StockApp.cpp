@@ -65,6 +65,13 @@ void TStockApp::WriteProperty(const TProperty& prop, int value) const
 
 void TStockApp::RestoreSettings()
 {
+    // The restore reads the file once: its nine look-ups see the file as it stands at that moment,
+    // exactly as nine reads of an unchanged file would.
+    const bool autoReload = store_.AutoReload();
+    if (autoReload)
+        store_.Reload();
+    store_.SetAutoReload(false);
+
     saved_ = false;
     const int version = store_.ReadInteger(basePath_ + QStringLiteral("FormVersion"), kFormVersion);
     if (version >= kFormVersion) {
@@ -75,6 +82,7 @@ void TStockApp::RestoreSettings()
             WriteProperty(Split(storedProp), store_.ReadInteger(path, 0));
         }
     }
+    store_.SetAutoReload(autoReload);
     restored_ = true;
 }
 

@@ -1,17 +1,13 @@
 #include "StockAppXml.h"
 
+#include "StockAppFichier.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QStringEncoder>
 #include <QXmlStreamReader>
-
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -24,10 +20,13 @@ constexpr int kEntityExpansionLimit = 1024;
 
 enum class TCharset { Latin1, Unicode, Other };
 
-// The character set the file is written in, and whether a character can be written as it is.
+// The character set the file is written in, whether a character can be written as it is, and the
+// conversion of the finished text.
 struct TTarget {
     TCharset charset = TCharset::Latin1;
     QByteArray name;
+    // UTF-16 and UTF-32 without a stated byte order start with a byte order mark.
+    bool byteOrderMark = false;
 
     explicit TTarget(const QString& encoding) : name(encoding.toLatin1())
     {
@@ -36,10 +35,12 @@ struct TTarget {
             return;
         }
         const auto known = QStringConverter::encodingForName(name.constData());
-        if (!known)
+        if (!known) {
             charset = TCharset::Other;
-        else
-            charset = *known == QStringConverter::Latin1 ? TCharset::Latin1 : TCharset::Unicode;
+            return;
+        }
+        charset = *known == QStringConverter::Latin1 ? TCharset::Latin1 : TCharset::Unicode;
+        byteOrderMark = *known == QStringConverter::Utf16 || *known == QStringConverter::Utf32;
     }
 
     bool CanHold(QStringView character) const
@@ -50,14 +51,63 @@ struct TTarget {
         case TCharset::Other: {
             if (character.size() == 1 && character.at(0).unicode() < 0x80)
                 return true;
+            // Converters of code pages put a substitute in place of what they cannot hold, often
+            // without reporting it: only a character that comes back unchanged can be written.
             QStringEncoder encoder(name.constData(), QStringConverter::Flag::Stateless);
-            (void)encoder.encode(character);
-            return encoder.isValid() && !encoder.hasError();
+            const QByteArray bytes = encoder.encode(character);
+            if (!encoder.isValid() || encoder.hasError())
+                return false;
+            QStringDecoder decoder(name.constData(), QStringConverter::Flag::Stateless);
+            const QString back = decoder.decode(bytes);
+            return !decoder.hasError() && back == character;
         }
         }
         return false;
     }
+
+    // True when every character of text can be written as it is.
+    bool CanHoldAll(QStringView text) const
+    {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text.at(i).unicode() < 0x80)
+                continue;
+            const qsizetype length =
+                (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) ? 2 : 1;
+            if (!CanHold(text.mid(i, length)))
+                return false;
+            i += length - 1;
+        }
+        return true;
+    }
+
+    QByteArray Encode(const QString& text, bool withMark) const
+    {
+        if (charset == TCharset::Latin1)
+            return text.toLatin1();
+        if (!name.isEmpty()) {
+            QStringEncoder encoder(name.constData(), withMark && byteOrderMark ? QStringConverter::Flag::WriteBom
+                                                                              : QStringConverter::Flag::Default);
+            if (encoder.isValid())
+                return encoder.encode(text);
+        }
+        return charset == TCharset::Unicode ? text.toUtf8() : text.toLatin1();
+    }
 };
+
+// True when every element and attribute name of the tree can be written in the target's charset:
+// names, unlike text, cannot be written as character references.
+bool NamesFit(const TElementXml& element, const TTarget& target)
+{
+    if (!target.CanHoldAll(element.name))
+        return false;
+    for (const auto& attribute : element.attributes)
+        if (!target.CanHoldAll(attribute.first))
+            return false;
+    for (const TElementXml& child : element.children)
+        if (!NamesFit(child, target))
+            return false;
+    return true;
+}
 
 // Escapes text or attribute content; characters the file's charset cannot hold become character
 // references.
@@ -141,50 +191,6 @@ QString ExecutableDirectory()
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
 }
 
-bool WriteAll(int fd, const QByteArray& bytes)
-{
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        left -= n;
-    }
-    return true;
-}
-
-// True when the file at path holds exactly these bytes.
-bool SameContent(const QByteArray& path, const QByteArray& bytes)
-{
-    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    QByteArray current(bytes.size() + 1, Qt::Uninitialized);
-    qsizetype got = 0;
-    while (got < current.size()) {
-        const ssize_t n = ::read(fd, current.data() + got, static_cast<size_t>(current.size() - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += n;
-    }
-    ::close(fd);
-    return got == bytes.size() && std::memcmp(current.constData(), bytes.constData(), got) == 0;
-}
-
-mode_t NewFileMode()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
 }  // namespace
 
 TElementXml* TElementXml::Child(const QString& childName)
@@ -227,62 +233,25 @@ void TStockAppXml::ResetDocument()
 
 void TStockAppXml::Reload()
 {
-    const QByteArray path = QFile::encodeName(fullName_);
+    using TEtat = StockAppFichier::TLecture::TEtat;
+    const StockAppFichier::TLecture lu = StockAppFichier::Lit(fullName_, kMaxFileSize);
+    readOnly_ = lu.lectureSeule;
     badFileOnDisk_ = false;
-    readOnly_ = false;
-
-    // O_NONBLOCK: a FIFO at the path must not block the program; it is refused below.
-    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        const int error = errno;
-        ResetDocument();
-        struct stat st {};
-        if (error == ENOENT || error == ENOTDIR || ::stat(path.constData(), &st) != 0)
-            return;  // no file yet: the first write creates it
-        // The file exists but cannot be read: it must not be written over unread.
-        readOnly_ = (st.st_mode & 0222) == 0;
-        fileWasUnreadable_ = true;
-        unreadableReason_ = QString::fromLocal8Bit(::strerror(error));
-        badFileOnDisk_ = S_ISREG(st.st_mode);
+    notAFile_ = false;
+    if (lu.etat == TEtat::Absent) {
+        ResetDocument();  // no file yet: the first write creates it
         return;
     }
-
-    QString reason;
-    QByteArray bytes;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        reason = QStringLiteral("the file cannot be examined");
-    } else if (readOnly_ = (st.st_mode & 0222) == 0; !S_ISREG(st.st_mode)) {
-        reason = QStringLiteral("the path is not a regular file");
-    } else if (st.st_size > kMaxFileSize) {
-        reason = QStringLiteral("the file is larger than %1 bytes").arg(kMaxFileSize);
-    } else {
-        // Read at most one byte more than allowed: the file may grow while it is read.
-        bytes.resize(static_cast<qsizetype>(st.st_size) + 1);
-        qsizetype got = 0;
-        while (got < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + got, static_cast<size_t>(bytes.size() - got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            got += n;
-            if (got == bytes.size() && got <= kMaxFileSize)
-                bytes.resize(qMin<qsizetype>(got * 2, kMaxFileSize + 1));
-        }
-        bytes.truncate(got);
-        if (got > kMaxFileSize)
-            reason = QStringLiteral("the file is larger than %1 bytes").arg(kMaxFileSize);
-    }
-    ::close(fd);
-
-    if (reason.isEmpty() && ParseDocument(bytes, reason))
+    QString reason = lu.raison;
+    if (lu.etat == TEtat::Lu && ParseDocument(lu.octets, reason))
         return;
 
+    // The file exists but is of no use: it must not be written over unread.
     ResetDocument();
     fileWasUnreadable_ = true;
     unreadableReason_ = reason;
-    badFileOnDisk_ = S_ISREG(st.st_mode);
+    notAFile_ = lu.etat == TEtat::PasUnFichier;
+    badFileOnDisk_ = !notAFile_;
 }
 
 bool TStockAppXml::ParseDocument(const QByteArray& bytes, QString& reason)
@@ -376,14 +345,24 @@ bool TStockAppXml::ParseDocument(const QByteArray& bytes, QString& reason)
     return true;
 }
 
-QByteArray TStockAppXml::DocumentText() const
+void TStockAppXml::Declaration(QString& version, QString& encoding) const
 {
-    QString version = kOwnVersion;
-    QString encoding = kOwnEncoding;
+    version = kOwnVersion;
+    encoding = kOwnEncoding;
     if (hasDeclaration_) {
         version = declVersion_;
         encoding = declEncoding_;
     }
+    // A name that the encoding cannot hold would be lost: such a document is written in UTF-8,
+    // the encoding a file without declaration is read in.
+    if (!NamesFit(root_, TTarget(encoding)))
+        encoding = QStringLiteral("UTF-8");
+}
+
+QByteArray TStockAppXml::DocumentText() const
+{
+    QString version, encoding;
+    Declaration(version, encoding);
     const TTarget target(encoding);
 
     QString text;
@@ -393,79 +372,42 @@ QByteArray TStockAppXml::DocumentText() const
         text += QLatin1String(" encoding=\"") + encoding + QLatin1Char('"');
     text += QLatin1String("?>\r\n");
     AppendElement(text, root_, 0, target);
+    return target.Encode(text, true);
+}
 
-    if (target.charset == TCharset::Latin1)
-        return text.toLatin1();
-    if (!encoding.isEmpty()) {
-        QStringEncoder encoder(target.name.constData());
-        if (encoder.isValid())
-            return encoder.encode(text);
-    }
-    return target.charset == TCharset::Unicode ? text.toUtf8() : text.toLatin1();
+QByteArray TStockAppXml::BlankText() const
+{
+    QString version, encoding;
+    Declaration(version, encoding);
+    return TTarget(encoding).Encode(QStringLiteral(" "), false);
+}
+
+bool TStockAppXml::KeepUnreadableAside()
+{
+    if (readOnly_ || !badFileOnDisk_)
+        return false;
+    const QString kept = StockAppFichier::MetDeCote(fullName_);
+    if (kept.isEmpty())
+        return false;
+    keptAsideAs_ = kept;
+    badFileOnDisk_ = false;
+    return true;
 }
 
 void TStockAppXml::Flush()
 {
-    if (readOnly_)
+    if (readOnly_ || notAFile_)
         return;
     const QFileInfo info(fullName_);
     QDir().mkpath(info.absolutePath());
 
-    if (badFileOnDisk_) {
-        // Keep the unreadable file: nothing may be written over it unless it is safe aside.
-        const QByteArray from = QFile::encodeName(fullName_);
-        const QByteArray to = QFile::encodeName(fullName_ + QStringLiteral(".bad"));
-        if (::rename(from.constData(), to.constData()) != 0)
-            return;
-        badFileOnDisk_ = false;
-    }
-    WriteFileAtomically(DocumentText());
-}
-
-bool TStockAppXml::WriteFileAtomically(const QByteArray& bytes)
-{
-    // Write through a symbolic link rather than replacing the link itself.
-    QString target = fullName_;
-    const QFileInfo link(fullName_);
-    if (link.isSymLink()) {
-        const QString resolved = link.symLinkTarget();
-        if (!resolved.isEmpty())
-            target = resolved;
-    }
-    const QByteArray targetPath = QFile::encodeName(target);
-
-    mode_t mode = NewFileMode();
-    struct stat existing {};
-    const bool exists = ::stat(targetPath.constData(), &existing) == 0;
-    if (exists)
-        mode = existing.st_mode & 07777;
-    // The file already holds exactly this text (a save without changes): leave it as it is. This
-    // spares the disk synchronisation, the costly part of a save.
-    if (exists && S_ISREG(existing.st_mode) && existing.st_size == bytes.size() &&
-        SameContent(targetPath, bytes))
-        return true;
-
-    QByteArray tempPath = QFile::encodeName(QFileInfo(target).absolutePath()) + "/.AppVantor.xml.XXXXXX";
-    const int fd = ::mkostemp(tempPath.data(), O_CLOEXEC);
-    if (fd < 0) {
-        // The folder takes no new file: write in place, as long as the file itself allows it.
-        if (!exists || !S_ISREG(existing.st_mode))
-            return false;
-        const int inPlace = ::open(targetPath.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        if (inPlace < 0)
-            return false;
-        const bool ok = WriteAll(inPlace, bytes) && ::fsync(inPlace) == 0;
-        return ::close(inPlace) == 0 && ok;
-    }
-
-    bool ok = WriteAll(fd, bytes);
-    ok = ok && ::fchmod(fd, mode) == 0;
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(tempPath.constData(), targetPath.constData()) == 0;
-    if (!ok)
-        ::unlink(tempPath.constData());
-    return ok;
+    // Keep the unreadable file: nothing may be written over it unless it is safe aside.
+    if (badFileOnDisk_ && !KeepUnreadableAside())
+        return;
+    // Temporary files of saves that were killed lie beside the file the save replaces.
+    StockAppFichier::NettoieTemporaires(StockAppFichier::Cible(fullName_),
+                                        QLatin1Char('.') + FileName() + QLatin1Char('.'));
+    StockAppFichier::Ecrit(fullName_, DocumentText(), BlankText());
 }
 
 QStringList TStockAppXml::SplitPath(const QString& path)

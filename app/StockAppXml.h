@@ -4,13 +4,17 @@
 //
 // Reading uses QXmlStreamReader into a small element tree of our own; writing lays the tree out
 // again: declaration line, two-space indentation, self-closing empty elements, CR LF after every
-// line. Content that the program does not know (other elements, attributes) is kept.
+// line. Content that the program does not know (other elements, attributes) is kept, in the file's
+// own encoding; characters that encoding cannot hold become character references, and names that
+// it cannot hold make the file UTF-8.
 //
-// Files are replaced atomically (temporary file in the same folder, fsync, rename), so a save
-// never leaves a truncated file behind; a file that already holds the text to be written is left
-// untouched. A file that is not well-formed XML, too large or too
-// deeply nested is treated as unreadable: the store starts empty, remembers the reason, and moves
-// the file aside to "AppVantor.xml.bad" before it first writes over it.
+// The file system side is StockAppFichier: a save replaces the file atomically (QSaveFile), or
+// rewrites it in place without truncating it first where its folder takes no new file; a file that
+// already holds the text to be written is left untouched. A file that is not well-formed XML, too
+// large or too deeply nested is treated as unreadable: the store starts empty, remembers the
+// reason, and moves the file aside to the first free name among "AppVantor.xml.bad",
+// "AppVantor.xml.bad.1", ... before it first writes over it. A path that is not a regular file (a
+// directory, a FIFO, a device, also behind a symbolic link) is never written.
 #pragma once
 
 #include <QString>
@@ -28,6 +32,8 @@ struct TElementXml {
 
     TElementXml* Child(const QString& childName);
     const TElementXml* Child(const QString& childName) const;
+
+    friend bool operator==(const TElementXml&, const TElementXml&) = default;
 };
 
 class TStockAppXml {
@@ -54,7 +60,9 @@ public:
     // Reads the file into the document (an empty document when there is no file or the file is
     // unreadable) and re-evaluates the read-only state.
     void Reload();
-    // Writes the whole document to the file unless the store is read-only. Failures are dropped.
+    // Writes the whole document to the file unless the store is read-only or the path is not a
+    // regular file; an unreadable file is moved aside first, stale temporary files of killed saves
+    // are removed. Failures are dropped: the previous file then stays whole.
     void Flush();
 
     bool ValueExists(const QString& path);
@@ -65,13 +73,25 @@ public:
     // True while the file exists and nobody has write permission on it (mode bits).
     bool IsReadOnly() const { return readOnly_; }
 
-    // True once a read met a file that was not usable XML (see UnreadableReason()).
+    // True once a read met a file that was not usable XML or not a regular file (see
+    // UnreadableReason()).
     bool FileWasUnreadable() const { return fileWasUnreadable_; }
     QString UnreadableReason() const { return unreadableReason_; }
+
+    // Moves the unreadable file aside now rather than at the next write (nothing happens when the
+    // store is read-only or the last read found no unreadable regular file). Returns true when it
+    // was moved; KeptAsideAs() then names where it lies.
+    bool KeepUnreadableAside();
+    QString KeptAsideAs() const { return keptAsideAs_; }
+    // True while the file on disk is to stay as it is: read-only, not a regular file, or unreadable
+    // and not moved aside.
+    bool LeavesFileAlone() const { return readOnly_ || notAFile_ || badFileOnDisk_; }
 
     // The document as it stands, and its text as Flush() would write it (for tests and tools).
     const TElementXml& Root() const { return root_; }
     QByteArray DocumentText() const;
+    // One blank in the encoding of DocumentText(): it may follow the text without changing it.
+    QByteArray BlankText() const;
 
     // Conversion rules of the stored values, shared with the binding.
     static bool ParseInteger(const QString& text, int& value);
@@ -85,7 +105,7 @@ public:
 private:
     void ResetDocument();
     bool ParseDocument(const QByteArray& bytes, QString& reason);
-    bool WriteFileAtomically(const QByteArray& bytes);
+    void Declaration(QString& version, QString& encoding) const;
     static QStringList SplitPath(const QString& path);
     const TElementXml* Find(const QString& path) const;
 
@@ -98,12 +118,13 @@ private:
     QString declVersion_;
     QString declEncoding_;
     bool hasDeclaration_ = false;
-    // Encoding the file was decoded with and is written back in: true = UTF-8, false = Latin-1.
-    bool utf8_ = false;
     TElementXml root_;
 
     bool fileWasUnreadable_ = false;
     QString unreadableReason_;
     // Set while the file on disk is the unreadable one: it is moved aside before the next write.
     bool badFileOnDisk_ = false;
+    // Set while the path leads to something that is not a regular file: never written.
+    bool notAFile_ = false;
+    QString keptAsideAs_;
 };

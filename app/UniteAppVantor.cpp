@@ -313,10 +313,22 @@ void TFenetrePrincipale::MontreAvertissement(const QString& texte)
 
 void TFenetrePrincipale::SignaleFichierIllisible()
 {
-    const QString nom = QFileInfo(StockAppXml->FullName()).fileName();
+    // The file is moved aside now, so that the box names the file it was really kept as.
+    StockAppXml->KeepUnreadableAside();
     QString texte = QStringLiteral("The settings file \"%1\" could not be read").arg(StockAppXml->FullName());
     if (!StockAppXml->UnreadableReason().isEmpty())
         texte += QStringLiteral(" (%1)").arg(StockAppXml->UnreadableReason());
-    texte += QStringLiteral(".\nThe design values are used, and the unreadable file is kept as \"%1.bad\".").arg(nom);
+    if (!StockAppXml->KeptAsideAs().isEmpty()) {
+        const QString garde = QFileInfo(StockAppXml->KeptAsideAs()).fileName();
+        texte +=
+            QStringLiteral(".\nThe design values are used, and the unreadable file is kept as \"%1\".").arg(garde);
+    } else if (StockAppXml->LeavesFileAlone()) {
+        // A directory, a FIFO, a device, a read-only file, or one that could not be moved aside:
+        // nothing was kept and nothing will replace it.
+        texte += QStringLiteral(".\nThe design values are used; the file is left as it is and will not be written.");
+    } else {
+        // The file has gone, or become readable, since the window was built.
+        texte += QStringLiteral(".\nThe design values are used.");
+    }
     MontreAvertissement(texte);
 }

@@ -1,6 +1,8 @@
 # Tests of the settings file: the XML store (file text byte for byte, merging, integer rules,
-# read-only and unwritable files, unreadable and hostile files) and the window binding (restore and
-# save of the four communication widgets on a stand-in window).
+# encodings, read-only and unwritable files, links to FIFOs and devices, unreadable and hostile
+# files, full file systems, killed saves, left-over temporary files), the window binding (restore
+# and save of the four communication widgets on a stand-in window), and the warning of the real
+# window for a file it cannot use.
 find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Test)
 
 add_executable(test_settings
@@ -8,7 +10,10 @@ add_executable(test_settings
   ${CMAKE_CURRENT_SOURCE_DIR}/test_settings_store.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/test_settings_files.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/test_settings_binding.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/test_settings_disk.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/test_settings_encodings.cpp
   ${PROJECT_SOURCE_DIR}/app/StockAppXml.cpp
+  ${PROJECT_SOURCE_DIR}/app/StockAppFichier.cpp
   ${PROJECT_SOURCE_DIR}/app/StockApp.cpp)
 target_include_directories(test_settings PRIVATE ${PROJECT_SOURCE_DIR}/app)
 target_link_libraries(test_settings PRIVATE Qt6::Widgets Qt6::Test GTest::gtest)
@@ -18,3 +23,16 @@ set_target_properties(test_settings PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/settings)
 gtest_discover_tests(test_settings TEST_PREFIX "settings."
   PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 60)
+
+# The warning of the window for a settings file it cannot use: the real window on the recording
+# stand-in of the driver.
+if(TARGET vantor_app_ui AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/KorvaneEnregistreur.cpp)
+  add_executable(test_settings_warning
+    ${CMAKE_CURRENT_SOURCE_DIR}/test_settings_warning.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/test_window_main.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/KorvaneEnregistreur.cpp)
+  target_include_directories(test_settings_warning PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(test_settings_warning PRIVATE vantor_app_ui Qt6::Test GTest::gtest)
+  gtest_discover_tests(test_settings_warning TEST_PREFIX "settings."
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 60)
+endif()

@@ -15,6 +15,11 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#ifdef __linux__
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+#endif
 
 using namespace settings_test;
 
@@ -311,6 +316,69 @@ TEST_F(BindingTest, StoredPropertyNamesFollowTheNamingRule)
                                         "    <FormVersion>0</FormVersion>", "  </Reglages>",
                                         "</Configuration>"}));
 }
+
+#ifdef __linux__
+// Counts the opens of one file, as the kernel reports them.
+class OpenCounter {
+public:
+    explicit OpenCounter(const QString& file) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        if (fd_ >= 0)
+            // Closes too: the kernel merges an event into an identical one that is still unread.
+            ::inotify_add_watch(fd_, QFile::encodeName(file).constData(), IN_OPEN | IN_CLOSE);
+    }
+    ~OpenCounter()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool Valid() const { return fd_ >= 0; }
+    // Opens since the last call.
+    int Take()
+    {
+        int opens = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+            if (n <= 0)
+                return opens;
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if (event->mask & IN_OPEN)
+                    ++opens;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+    }
+
+private:
+    int fd_;
+};
+
+// A restore looks up nine values and reads the file once for them; a save reads it once and
+// compares it once with the text to write.
+TEST_F(BindingTest, RestoreReadsTheFileOnce)
+{
+    WriteBytes(path(), WindowFile("0", "2", "0", "5", "17"));
+    Run run(path());
+    OpenCounter opens(path());
+    ASSERT_TRUE(opens.Valid());
+    opens.Take();
+    run.binding.RestoreSettings();
+    EXPECT_EQ(opens.Take(), 1);
+    EXPECT_EQ(run.w.port->currentIndex(), 2);
+    EXPECT_EQ(run.w.id->value(), 17);
+    EXPECT_TRUE(run.store.AutoReload());
+    run.binding.SaveSettings();
+    EXPECT_EQ(opens.Take(), 2);
+
+    // Without AutoReload the restore does not read at all.
+    run.store.SetAutoReload(false);
+    run.binding.RestoreSettings();
+    EXPECT_EQ(opens.Take(), 0);
+    EXPECT_FALSE(run.store.AutoReload());
+}
+#endif
 
 // The default file lies beside the executable whatever the working directory is. This test
 // program has a folder of its own in the build tree, so nothing else uses that file.

@@ -1,6 +1,7 @@
 // The store against the file system: read-only files, folders that take no new file, atomic
-// replacement, symbolic links, unreadable files kept aside, and hostile files that must neither
-// crash nor hang the program.
+// replacement, symbolic links (also to FIFOs and devices), unreadable files kept aside under names
+// of their own, temporary files of killed saves, and hostile files that must neither crash nor
+// hang the program.
 #include "StockAppXml.h"
 #include "test_settings_util.h"
 
@@ -13,7 +14,9 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 using namespace settings_test;
 
@@ -435,6 +438,253 @@ TEST_F(HostileTest, PathThatIsNoRegularFile)
         EXPECT_TRUE(store.FileWasUnreadable());
     }
     EXPECT_LT(timer.elapsed(), kBoundMs);
+}
+
+
+// What lies at a path without following a link: its type and, for a device, its number.
+struct TNoeud {
+    mode_t type = 0;
+    dev_t device = 0;
+    bool operator==(const TNoeud&) const = default;
+};
+TNoeud Noeud(const QString& path)
+{
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return {static_cast<mode_t>(st.st_mode & S_IFMT), S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? st.st_rdev : 0};
+}
+
+// The node a link leads to stays as it is, receives nothing, and nothing appears beside it or in the
+// program's folder.
+class LinkedNodeTest : public FilesTest {
+protected:
+    QTemporaryDir outside;
+
+    void SaveThroughTheLink(const QString& node)
+    {
+        ASSERT_TRUE(QFile::link(node, path()));
+        const TNoeud before = Noeud(node);
+        QElapsedTimer timer;
+        timer.start();
+        {
+            TStockAppXml store(path());
+            EXPECT_TRUE(store.FileWasUnreadable());
+            store.WriteInteger("FenetrePrincipale\\EditId_Value", 2);
+            store.Flush();
+            EXPECT_EQ(store.ReadInteger("FenetrePrincipale\\EditId_Value", 1), 1);
+        }
+        EXPECT_LT(timer.elapsed(), kBoundMs);
+        EXPECT_EQ(Noeud(node), before);
+        EXPECT_TRUE(QFileInfo(path()).isSymLink());
+        EXPECT_EQ(FolderEntries(dir.path()), QStringList{"AppVantor.xml"});
+        EXPECT_EQ(FolderEntries(outside.path()), QStringList{QFileInfo(node).fileName()});
+    }
+};
+
+TEST_F(LinkedNodeTest, FifoOutsideTheFolderIsNeitherReplacedNorWritten)
+{
+    const QString fifo = outside.filePath("tube");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    // A reader waits on the FIFO: a byte written to it would arrive here.
+    const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    SaveThroughTheLink(fifo);
+    char byte = 0;
+    EXPECT_LE(::read(reader, &byte, 1), 0);
+    ::close(reader);
+}
+
+TEST_F(LinkedNodeTest, DeviceNodeIsNeitherReplacedNorWritten)
+{
+    // A node of its own for the null device, so that a failure cannot harm the real one.
+    const QString node = outside.filePath("nul");
+    if (::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+        GTEST_SKIP() << "creating a device node is not permitted here";
+    SaveThroughTheLink(node);
+    EXPECT_EQ(Noeud(node).type, static_cast<mode_t>(S_IFCHR));
+}
+
+TEST_F(FilesTest, FifoInTheFolderStaysAFifo)
+{
+    ASSERT_EQ(::mkfifo(cpath().constData(), 0644), 0);
+    {
+        TStockAppXml store(path());
+        store.WriteInteger("V", 1);
+        store.Flush();
+        EXPECT_TRUE(store.FileWasUnreadable());
+    }
+    EXPECT_EQ(Noeud(path()).type, static_cast<mode_t>(S_IFIFO));
+    EXPECT_EQ(FolderEntries(dir.path()), QStringList{"AppVantor.xml"});
+}
+
+// A regular file read normally is turned into a FIFO before the write (the store does not read
+// again): still nothing is written there.
+TEST_F(FilesTest, NodeThatChangesBeforeTheWriteIsNotReplaced)
+{
+    WriteBytes(path(), "<Configuration><V>1</V></Configuration>");
+    TStockAppXml store(path());
+    store.SetAutoReload(false);
+    QFile::remove(path());
+    ASSERT_EQ(::mkfifo(cpath().constData(), 0644), 0);
+    store.WriteInteger("V", 2);
+    store.Flush();
+    EXPECT_EQ(Noeud(path()).type, static_cast<mode_t>(S_IFIFO));
+    EXPECT_EQ(FolderEntries(dir.path()), QStringList{"AppVantor.xml"});
+}
+
+TEST_F(FilesTest, EachUnreadableFileIsKeptUnderANameOfItsOwn)
+{
+    const QByteArray first = "<Configuration><V>1</V>";
+    const QByteArray second = "pas du XML";
+    const QByteArray third = QByteArray("\0\1\2", 3);
+    const QByteArray sound = Lines({kDeclaration, "<Configuration>", "  <V>9</V>", "</Configuration>"});
+    for (const QByteArray& broken : {first, second, third}) {
+        WriteBytes(path(), broken);
+        TStockAppXml store(path());
+        EXPECT_TRUE(store.FileWasUnreadable());
+        store.WriteInteger("V", 9);
+        EXPECT_EQ(ReadBytes(path()), sound);
+    }
+    EXPECT_EQ(ReadBytes(path() + ".bad"), first);
+    EXPECT_EQ(ReadBytes(path() + ".bad.1"), second);
+    EXPECT_EQ(ReadBytes(path() + ".bad.2"), third);
+    EXPECT_EQ(FolderEntries(dir.path()),
+              (QStringList{"AppVantor.xml", "AppVantor.xml.bad", "AppVantor.xml.bad.1", "AppVantor.xml.bad.2"}));
+
+    // The first free name is taken; a name held by a dangling link is not free either.
+    QFile::remove(path() + ".bad.1");
+    ASSERT_TRUE(QFile::remove(path() + ".bad"));
+    ASSERT_TRUE(QFile::link(dir.filePath("nowhere"), path() + ".bad"));
+    WriteBytes(path(), second);
+    {
+        TStockAppXml store(path());
+        store.WriteInteger("V", 9);
+    }
+    EXPECT_EQ(ReadBytes(path() + ".bad.1"), second);
+    EXPECT_TRUE(QFileInfo(path() + ".bad").isSymLink());
+    EXPECT_EQ(ReadBytes(path() + ".bad.2"), third);
+}
+
+TEST_F(FilesTest, KeptAsideAsNamesWhereTheFileLies)
+{
+    WriteBytes(path() + ".bad", "ancien");
+    WriteBytes(path(), "pas du XML");
+    TStockAppXml store(path());
+    EXPECT_TRUE(store.LeavesFileAlone());  // until it is moved aside
+    EXPECT_TRUE(store.KeptAsideAs().isEmpty());
+    EXPECT_TRUE(store.KeepUnreadableAside());
+    EXPECT_EQ(store.KeptAsideAs(), path() + ".bad.1");
+    EXPECT_FALSE(store.LeavesFileAlone());
+    EXPECT_FALSE(QFile::exists(path()));
+    EXPECT_EQ(ReadBytes(path() + ".bad.1"), "pas du XML");
+    EXPECT_EQ(ReadBytes(path() + ".bad"), "ancien");
+    // Nothing more to move.
+    EXPECT_FALSE(store.KeepUnreadableAside());
+
+    // Read-only: neither moved nor written.
+    WriteBytes(path(), "pas du XML");
+    ASSERT_EQ(::chmod(cpath().constData(), 0444), 0);
+    TStockAppXml readOnly(path());
+    EXPECT_FALSE(readOnly.KeepUnreadableAside());
+    EXPECT_TRUE(readOnly.KeptAsideAs().isEmpty());
+    EXPECT_TRUE(readOnly.LeavesFileAlone());
+    EXPECT_EQ(ReadBytes(path()), "pas du XML");
+}
+
+// Temporary files of saves that were killed: the next save removes the stale ones of this program
+// and nothing else.
+class LeftOverTest : public FilesTest {
+protected:
+    const QDateTime anHourAgo = QDateTime::currentDateTime().addSecs(-3600);
+
+    void Make(const QString& name, const QDateTime& changed)
+    {
+        const QString file = dir.filePath(name);
+        WriteBytes(file, Lines({kDeclaration, "<Configuration/>"}));
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(changed, QFileDevice::FileModificationTime));
+    }
+};
+
+TEST_F(LeftOverTest, StaleTemporaryFilesAreClearedAtTheNextSave)
+{
+    WriteBytes(path(), Lines({kDeclaration, "<Configuration>", "  <V>1</V>", "</Configuration>"}));
+    // Named as the program's saves name their temporary files, killed an hour ago: removed.
+    Make("AppVantor.xml.hTspEc", anHourAgo);  // QSaveFile
+    Make(".AppVantor.xml.a1B2c3", anHourAgo);  // earlier versions of the program
+    // Kept: a save under way in another instance (changed just now), names a person gives, other
+    // lengths and other files.
+    const QStringList kept{"AppVantor.xml.QwErTy", "AppVantor.xml.backup", "AppVantor.xml.Before",
+                           "AppVantor.xml.BACKUP", "AppVantor.xml.bad",    "AppVantor.xml.AbCdEfG",
+                           "AppVantor.xml.AbCdE",  "Autre.xml.hTspEc",     "AppVantor.xml.Ab-dEf"};
+    for (const QString& name : kept)
+        Make(name, name == "AppVantor.xml.QwErTy" ? QDateTime::currentDateTime() : anHourAgo);
+    // Kept: one that a save under way holds (its lock), a link, a folder.
+    Make("AppVantor.xml.LoCkEd", anHourAgo);
+    const int held = ::open(QFile::encodeName(dir.filePath("AppVantor.xml.LoCkEd")).constData(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath("cible");
+    WriteBytes(target, "garder");
+    ASSERT_TRUE(QFile::link(target, dir.filePath("AppVantor.xml.LiNkEd")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("AppVantor.xml.DiReCt"));
+
+    TStockAppXml store(path());
+    store.WriteInteger("V", 2);
+    ::close(held);
+
+    QStringList expected = kept;
+    expected << "AppVantor.xml" << "AppVantor.xml.LoCkEd" << "AppVantor.xml.LiNkEd" << "AppVantor.xml.DiReCt";
+    expected.sort();
+    EXPECT_EQ(FolderEntries(dir.path()), expected);
+    EXPECT_EQ(ReadBytes(target), "garder");
+    EXPECT_EQ(ReadBytes(path()), Lines({kDeclaration, "<Configuration>", "  <V>2</V>", "</Configuration>"}));
+}
+
+TEST_F(LeftOverTest, ASaveWithoutChangesClearsThemToo)
+{
+    const QByteArray file = Lines({kDeclaration, "<Configuration>", "  <V>1</V>", "</Configuration>"});
+    WriteBytes(path(), file);
+    Make("AppVantor.xml.ZyXwVu", anHourAgo);
+    TStockAppXml store(path());
+    store.WriteInteger("V", 1);
+    EXPECT_EQ(FolderEntries(dir.path()), QStringList{"AppVantor.xml"});
+    EXPECT_EQ(ReadBytes(path()), file);
+}
+
+TEST_F(LeftOverTest, AnotherUsersFilesAreKept)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to give a file to another user";
+    WriteBytes(path(), Lines({kDeclaration, "<Configuration/>"}));
+    Make("AppVantor.xml.hTspEc", anHourAgo);
+    ASSERT_EQ(::chown(QFile::encodeName(dir.filePath("AppVantor.xml.hTspEc")).constData(), 65534, 65534), 0);
+    TStockAppXml store(path());
+    store.WriteInteger("V", 1);
+    EXPECT_EQ(FolderEntries(dir.path()), (QStringList{"AppVantor.xml", "AppVantor.xml.hTspEc"}));
+}
+
+// Through a link the temporary files lie beside the file the link leads to, named after it.
+TEST_F(LeftOverTest, BesideTheFileALinkLeadsTo)
+{
+    QTemporaryDir real;
+    const QString file = real.filePath("reel.xml");
+    WriteBytes(file, Lines({kDeclaration, "<Configuration/>"}));
+    ASSERT_TRUE(QFile::link(file, path()));
+    const QString stale = real.filePath("reel.xml.hTspEc");
+    WriteBytes(stale, "x");
+    {
+        QFile f(stale);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(anHourAgo, QFileDevice::FileModificationTime));
+    }
+    TStockAppXml store(path());
+    store.WriteInteger("V", 1);
+    EXPECT_EQ(FolderEntries(real.path()), QStringList{"reel.xml"});
+    EXPECT_TRUE(QFileInfo(path()).isSymLink());
 }
 
 }  // namespace
