@@ -445,10 +445,8 @@ bool TStockAppXml::WriteFileAtomically(const QByteArray& bytes)
         SameContent(targetPath, bytes))
         return true;
 
-    QByteArray tempPath = QFile::encodeName(QFileInfo(target).absolutePath()) + "/.AppVantor.xml.XXXXXX";
-    const int fd = ::mkostemp(tempPath.data(), O_CLOEXEC);
-    if (fd < 0) {
-        // The folder takes no new file: write in place, as long as the file itself allows it.
+    // Writing in place, as long as the file itself allows it.
+    const auto writeInPlace = [&] {
         if (!exists || !S_ISREG(existing.st_mode))
             return false;
         const int inPlace = ::open(targetPath.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
@@ -456,6 +454,19 @@ bool TStockAppXml::WriteFileAtomically(const QByteArray& bytes)
             return false;
         const bool ok = WriteAll(inPlace, bytes) && ::fsync(inPlace) == 0;
         return ::close(inPlace) == 0 && ok;
+    };
+
+    QByteArray tempPath = QFile::encodeName(QFileInfo(target).absolutePath()) + "/.AppVantor.xml.XXXXXX";
+    const int fd = ::mkostemp(tempPath.data(), O_CLOEXEC);
+    if (fd < 0)
+        return writeInPlace();  // the folder takes no new file
+    // The replacement keeps the file's owner and group, so that a save by another user (root, for
+    // one) leaves the file writable by those who could write it before. Where the owner cannot be
+    // kept, the file is written in place instead.
+    if (exists && ::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+        ::close(fd);
+        ::unlink(tempPath.constData());
+        return writeInPlace();
     }
 
     bool ok = WriteAll(fd, bytes);
