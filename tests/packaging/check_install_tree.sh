@@ -37,7 +37,10 @@ expect_same_lines "system install, program folder" "$(portable_listing)" "$(tree
 
 expected_system="share/applications/vantor.desktop f 644
 share/icons/hicolor/scalable/apps/vantor.svg f 644
-${PKGCONFIGDIR#"$SYSTEM_PREFIX"/}/korvane.pc f 644"
+${PKGCONFIGDIR#"$SYSTEM_PREFIX"/}/korvane.pc f 644
+share/doc/vantor/copyright f 644
+share/doc/vantor/changelog.gz f 644
+share/lintian/overrides/vantor f 644"
 for link in $LINKS; do
     expected_system+=$'\n'"bin/$link l 777 -> $PREFIX/$link"
 done
