@@ -88,6 +88,10 @@ tar -xzf "$archive" -C "$place"
 expect_same_lines "archive folder" "$(portable_listing)" "$(tree_listing "$place/$top")"
 expect_eq "korvane loaded by the unpacked AppVantor" "$place/$top/libkorvane.so.3" \
     "$(loaded_from "$place/$top/AppVantor" libkorvane.so.3)"
-grep -rlF "$BUILD_DIR" "$place/$top" && fail "the archive names the build tree"
+for program in $PROGRAMS; do
+    expect_runpath "$place/$top/$program" '$ORIGIN'
+done
+# Text files (the pkg-config file) name no place of the build machine.
+grep -rlIF "$BUILD_DIR" "$place/$top" && fail "the archive's text files name the build tree"
 
 finish
