@@ -25,6 +25,10 @@ set(VANTOR_COMPONENT_DEVELOPMENT Development)
 set(VANTOR_COMPONENT_PORTABLE Portable)
 set(VANTOR_COMPONENT_SYSTEM System)
 
+# Folders made by an install (and so in the packages) are rwxr-xr-x whatever the umask.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
 # Builds everything an install takes, and nothing else (scripts/package builds only this). An
 # install or cpack does not build the whole tree (tests, benchmarks) first: build this target,
 # or everything, before.

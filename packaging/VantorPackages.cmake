@@ -37,7 +37,6 @@ folder that maps COM port names to serial devices. Members of the group
 dialout can save the program's settings and assign ports.")
 # Dependencies from the binaries themselves (dpkg-shlibdeps); libkorvane.so.3 is the package's own.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_INSTALL_PREFIX})
 configure_file(debian/postinst.in ${CMAKE_CURRENT_BINARY_DIR}/debian/postinst @ONLY)
 configure_file(debian/postrm.in ${CMAKE_CURRENT_BINARY_DIR}/debian/postrm @ONLY)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
