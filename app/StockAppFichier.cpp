@@ -110,6 +110,23 @@ void GardePermissions(QFileDevice& file, const QString& replaced)
 #endif
 }
 
+// The replacing file keeps the owner and group of the file it replaces, so that a save by another
+// user (root, for one) leaves the file writable by those who could write it before. False when
+// they cannot be kept: the caller then writes in place instead.
+bool GardeProprietaire(QFileDevice& file, const QString& replaced)
+{
+#if defined(Q_OS_UNIX)
+    struct stat st {};
+    if (::stat(QFile::encodeName(replaced).constData(), &st) != 0)
+        return false;
+    return ::fchown(file.handle(), st.st_uid, st.st_gid) == 0;
+#else
+    (void)file;
+    (void)replaced;
+    return true;
+#endif
+}
+
 // Marks the temporary file of a save under way, so that a cleanup by another instance leaves it
 // alone (an advisory lock, released when the file is closed). On Windows the file is held open
 // without sharing and cannot be removed anyway.
@@ -280,6 +297,10 @@ bool Ecrit(const QString& path, const QByteArray& bytes, const QByteArray& blank
     QSaveFile save(target);
     if (save.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         MarqueEnCours(save);
+        if (nature == TNature::Regulier && !GardeProprietaire(save, target)) {
+            save.cancelWriting();
+            return EcritSurPlace(target, bytes, blank);
+        }
         if (nature == TNature::Regulier)
             GardePermissions(save, target);
         if (save.write(bytes) == bytes.size() && Synchronise(save) && save.commit())
