@@ -115,6 +115,10 @@ SimSensor& SimBus::AddSensor(std::uint8_t address)
     const auto n = static_cast<std::uint32_t>(impl_->sensors.size());
     auto state = std::make_shared<SimSensor::State>(address, "AB" + std::to_string(123456 + n),
                                                     impl_->options.seed + n);
+    state->wakeBus = [fd = impl_->wake[1]] {
+        const char b = 1;
+        [[maybe_unused]] const auto n = write(fd, &b, 1);
+    };
     impl_->sensors.push_back(std::unique_ptr<SimSensor>(new SimSensor(std::move(state))));
     return *impl_->sensors.back();
 }
@@ -205,6 +209,11 @@ void SimBus::Impl::Serve()
         if (stopping)
             break;
         now = Clock::now();
+        if (r > 0 && (fds[0].revents & POLLIN)) {
+            char drained[64];
+            while (read(wake[0], drained, sizeof drained) > 0) {
+            }
+        }
         if (r > 0 && (fds[1].revents & POLLIN))
             Receive(now);
         else if (r > 0 && (fds[1].revents & (POLLHUP | POLLERR)))

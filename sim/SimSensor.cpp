@@ -118,7 +118,17 @@ std::pair<std::uint16_t, std::uint16_t> SimSensor::RawRange(Monit channel)
     return {LivingSignals::Low(static_cast<int>(channel)), LivingSignals::High(static_cast<int>(channel))};
 }
 
-void SimSensor::SetFaults(const SensorFaults& faults) { LOCK; state_->faults = faults; }
+void SimSensor::SetFaults(const SensorFaults& faults)
+{
+    std::function<void()> wake;
+    {
+        LOCK;
+        state_->faults = faults;
+        wake = state_->wakeBus;
+    }
+    if (wake)
+        wake();
+}
 SensorFaults SimSensor::Faults() const { LOCK; return state_->faults; }
 void SimSensor::SetRebootTime(std::chrono::milliseconds t) { LOCK; state_->rebootTime = t; }
 void SimSensor::SetSelfTestTime(std::chrono::milliseconds t) { LOCK; state_->selfTestTime = t; }

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -56,6 +57,10 @@ struct SimSensor::State {
     std::chrono::milliseconds selfTestTime{800};
     Clock::time_point rebootUntil{};
     Clock::time_point selfTestUntil{};
+
+    // Set by the bus: wakes its serving thread when a change must show on the line at once
+    // (a babbling fault switched on). Called without the mutex held.
+    std::function<void()> wakeBus;
 
     std::map<std::uint8_t, int> requests;
     int answers = 0, resets = 0, selfTests = 0;

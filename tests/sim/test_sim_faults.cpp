@@ -90,6 +90,18 @@ TEST_F(SimFaults, BabblingLineNeverFallsSilent)
     EXPECT_TRUE(master.Quiet());
 }
 
+TEST_F(SimFaults, BabbleStartsAtOnceOnAnIdleBus)
+{
+    // Once a transaction is over the serving thread has nothing to wait for: switching the fault
+    // on must wake it, not wait for the next request.
+    EXPECT_EQ(master.Transact(kRead6), kAnswer6);
+    EXPECT_TRUE(master.Quiet(100ms));
+    sensor.SetFaults({.babble = true});
+    EXPECT_GE(master.Receive(300ms, 41ms, 20).size(), 20u);
+    sensor.SetFaults({});
+    master.Receive(200ms, 25ms, 100000);
+}
+
 TEST_F(SimFaults, AnswersCutShort)
 {
     sensor.SetFaults({.cutBytes = 2});
