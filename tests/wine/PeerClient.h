@@ -80,6 +80,12 @@ public:
         return Bytes(Command("receive " + std::to_string(com) + " " + std::to_string(count) + " " + std::to_string(ms)));
     }
     void Send(int com, const TByteString& octets) { Command("send " + std::to_string(com) + " " + Hex(octets)); }
+    // From now on every request of `count` bytes on COM `com` gets `answer`, until Stop.
+    void AnswerAll(int com, std::size_t count, const TByteString& answer)
+    {
+        Command("answer " + std::to_string(com) + " " + std::to_string(count) + " " + Hex(answer));
+    }
+    long Stop(int com) { return std::stol(Command("stop " + std::to_string(com))); }
     void Lock(int com) { Command("lock " + std::to_string(com)); }
     void Unlock(int com) { Command("unlock " + std::to_string(com)); }
     // "<baud> <data bits> <parity N|E|O> <stop bits>" as the terminal was set.

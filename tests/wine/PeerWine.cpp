@@ -13,6 +13,8 @@
 //   drain N             what the driver wrote and the peer has not read yet
 //   receive N COUNT MS  up to COUNT bytes within MS milliseconds
 //   send N HEX          send HEX now; "ok"
+//   answer N COUNT HEX  from now on, answer every request of COUNT bytes with HEX; "ok"
+//   stop N              end the answering of COM N; the number of requests answered
 //   lock N / unlock N   keep other openers out of COM N's terminal (TIOCEXCL) or let them in
 //   settings N          "<baud> <data bits> <parity N|E|O> <stop bits>" of COM N's terminal
 #include <arpa/inet.h>
@@ -21,6 +23,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -39,6 +42,8 @@ struct TComPeer {
     std::string link;
     std::mutex lock;
     TByteString served;  // what the last serve read
+    std::atomic<bool> stop{false};
+    std::atomic<long> answered{0};
 };
 
 std::map<int, std::unique_ptr<TComPeer>> g_ports;
@@ -129,6 +134,29 @@ std::string Execute(const std::string& line)
         return ::ioctl(pty.SlaveFd(), TIOCEXCL) == 0 ? "ok" : "error: TIOCEXCL";
     if (verb == "unlock")
         return ::ioctl(pty.SlaveFd(), TIOCNXCL) == 0 ? "ok" : "error: TIOCNXCL";
+    if (verb == "answer") {
+        std::size_t count = 0;
+        std::string hex;
+        in >> count >> hex;
+        const TByteString answer = Bytes(hex);
+        pty.Join();
+        port.stop = false;
+        port.answered = 0;
+        pty.Run([&port, count, answer](TPeerPty& p) {
+            while (!port.stop) {
+                if (p.Receive(count, 50).size() == count) {
+                    p.Send(answer);
+                    ++port.answered;
+                }
+            }
+        });
+        return "ok";
+    }
+    if (verb == "stop") {
+        port.stop = true;
+        pty.Join();
+        return std::to_string(port.answered.load());
+    }
     if (verb == "settings")
         return Settings(pty);
     return "error: unknown command";
