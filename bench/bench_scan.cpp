@@ -24,6 +24,7 @@
 #include <string>
 
 #include "BancVantor.h"
+#include "TypesKorvane.h"
 #include "korvane.h"
 
 namespace {
