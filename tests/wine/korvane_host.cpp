@@ -66,6 +66,7 @@ using FDllVersion = std::int32_t(__stdcall*)(char*);
 
 int g_checks = 0;
 int g_failures = 0;
+const std::uint32_t g_unusedSlot = 0;
 
 void Check(bool ok, const std::string& what)
 {
@@ -192,6 +193,10 @@ int main()
     peer.Serve(5, 4, AppendCrc({0x07, 0x64, 0x00}));
     Check(CallSlots("MODBUS_exchange", {Slot(data), Slot(&length)}) == 0 && length == 2, "slots: MODBUS_exchange");
     peer.Join(5);
+    // The measure itself: one slot too many for a function of none stays on the stack.
+    std::int32_t extra = 0;
+    korvane_call_slots(Export("MODBUS_OpenPort"), &g_unusedSlot, 1, &extra);
+    Check(extra == -4, "an extra slot is seen: ESP moved by " + std::to_string(extra));
     Check(CallSlots("MODBUS_ClosePort", {}) == 0, "slots: MODBUS_ClosePort");
     Check(CallSlots("ClosePort", {}) == 0, "slots: ClosePort");
 

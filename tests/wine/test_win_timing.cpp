@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <vector>
 
 #include "LigneWin32.h"
@@ -40,6 +41,7 @@ void ExpectDuration(double nominal, double late, F&& action, int samples = kSamp
             EXPECT_GE(ms.back(), nominal);
         }
         std::sort(ms.begin(), ms.end());
+        std::printf("    nominal %.0f ms: median %.3f ms, %.3f to %.3f ms\n", nominal, ms[ms.size() / 2], ms.front(), ms.back());
         bestMedian = std::min(bestMedian, ms[ms.size() / 2]);
     }
     EXPECT_LE(bestMedian, nominal + late);
@@ -74,8 +76,10 @@ TEST_F(WinTiming, LongerReadsWaitPerByteAndEndAtAnIdleLine)
         std::array<std::uint8_t, 3> b{};
         EXPECT_EQ(port.Read(b.data(), b.size()), 0u);
     }, 5);
-    // One byte on the line, ten asked: the read ends once the line has been idle 22 ms.
-    ExpectDuration(22, kLateMs + 20, [&] {
+    // One byte on the line, ten asked: the read ends once the line has been idle 22 ms. The timed
+    // part includes putting the byte on the line through the peer (a loopback round trip and a
+    // write to the terminal, about 1 to 4 ms here), hence the wider bound.
+    ExpectDuration(22, kLateMs + 10, [&] {
         peer.Send(5, {0x5A});
         std::array<std::uint8_t, 10> b{};
         EXPECT_EQ(port.Read(b.data(), b.size()), 1u);
