@@ -38,6 +38,23 @@ std::int64_t LineTimeMicros(std::uint8_t row, std::uint8_t parity, std::uint8_t 
     return (bits * 1000000 + baud - 1) / baud;
 }
 
+TPortTimeouts PortTimeoutsFor(std::uint8_t row)
+{
+    const TRateRow entry = RateRowEntry(row);
+    const auto perByteRead = static_cast<std::uint32_t>(entry.readAllowance + 20);
+    const auto perByteWrite = static_cast<std::uint32_t>(entry.writeAllowance + 20);
+    return {perByteRead, perByteRead, 20, perByteWrite, 20};
+}
+
+std::uint8_t RateRowOfBaud(std::uint32_t baud)
+{
+    for (std::uint8_t row = 1; row <= 6; ++row) {
+        if (kRates[row - 1].baud == baud)
+            return row;
+    }
+    return 3;
+}
+
 TComPort::TComPort() : TComPort(MakePlatformLine()) {}
 
 TComPort::TComPort(std::unique_ptr<TSerialLine> line) : line_(std::move(line)) {}

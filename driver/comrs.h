@@ -46,6 +46,22 @@ int CharacterBits(std::uint8_t parity, std::uint8_t stopBits);
 // in microseconds, rounded up.
 std::int64_t LineTimeMicros(std::uint8_t row, std::uint8_t parity, std::uint8_t stopBits, std::size_t n);
 
+// The five time-out values a port gets at open, in milliseconds, as the Windows serial layer
+// takes them: a read of n bytes ends after readMultiplier * n + readConstant, or earlier once
+// the line has been idle readInterval after a byte; a write of n bytes after
+// writeMultiplier * n + writeConstant. The same limits as ReadTimeoutsFor and WriteTimeoutFor.
+struct TPortTimeouts {
+    std::uint32_t readInterval;
+    std::uint32_t readMultiplier;
+    std::uint32_t readConstant;
+    std::uint32_t writeMultiplier;
+    std::uint32_t writeConstant;
+};
+TPortTimeouts PortTimeoutsFor(std::uint8_t row);
+
+// The row of a baud rate of the table; 3 (9600 baud) for any other rate.
+std::uint8_t RateRowOfBaud(std::uint32_t baud);
+
 // What the port needs of the platform. Every call blocks its caller; none throws.
 class TSerialLine {
 public:

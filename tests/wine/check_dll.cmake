@@ -1,0 +1,77 @@
+cmake_minimum_required(VERSION 3.25)
+# Fails unless korvane.dll's export table holds exactly the seventeen plain names, each second
+# name at the same address as its main name, and the DLL imports only system DLLs (no MinGW
+# runtime beside it). Run with -DDLL=<korvane.dll> -DOBJDUMP=<objdump>.
+execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${OBJDUMP} failed on ${DLL}")
+endif()
+string(REGEX MATCHALL "[^\n]+" lines "${out}")
+
+# Export Address Table lines: "[   n] +base[   m] <rva> Export RVA"; name table lines after
+# "[Ordinal/Name Pointer] Table": "[   n] Name" with n the index into the address table.
+set(section "")
+set(names)
+foreach(line IN LISTS lines)
+  if(line MATCHES "^Export Address Table")
+    set(section addresses)
+  elseif(line MATCHES "^\\[Ordinal/Name Pointer\\] Table")
+    set(section names)
+  elseif(section STREQUAL "addresses" AND line MATCHES "^[ \t]*\\[ *([0-9]+)\\] \\+base\\[ *[0-9]+\\] +([0-9a-fA-F]+) Export RVA")
+    set(rva_${CMAKE_MATCH_1} ${CMAKE_MATCH_2})
+  elseif(section STREQUAL "names" AND line MATCHES "^[ \t]*\\[ *([0-9]+)\\] ([^ ]+)$")
+    list(APPEND names ${CMAKE_MATCH_2})
+    set(index_${CMAKE_MATCH_2} ${CMAKE_MATCH_1})
+  elseif(NOT line MATCHES "^[ \t]")
+    set(section "")
+  endif()
+endforeach()
+
+list(SORT names)
+set(expected ClosePort Korvane_DllVersion MODBUS_ClosePort MODBUS_DllVersion MODBUS_OpenPort
+    MODBUS_ReadHoldingRegisters MODBUS_ReadInputRegisters MODBUS_ReadSystemRegisters MODBUS_ResetModule
+    MODBUS_SetupAdditional MODBUS_SetupConnect MODBUS_SetupDevice MODBUS_WriteSingleRegister
+    MODBUS_WriteSystemRegister MODBUS_exchange OpenPort SetupConnect)
+list(SORT expected)
+if(NOT names STREQUAL expected)
+  message(FATAL_ERROR "exported: ${names}\nexpected: ${expected}")
+endif()
+
+set(addresses)
+foreach(name IN LISTS names)
+  set(rva "${rva_${index_${name}}}")
+  if(rva STREQUAL "")
+    message(FATAL_ERROR "no address for ${name}")
+  endif()
+  set(address_${name} ${rva})
+  list(APPEND addresses ${rva})
+endforeach()
+foreach(pair SetupConnect:MODBUS_SetupConnect OpenPort:MODBUS_OpenPort ClosePort:MODBUS_ClosePort
+             Korvane_DllVersion:MODBUS_DllVersion)
+  string(REPLACE ":" ";" pair "${pair}")
+  list(GET pair 0 alias)
+  list(GET pair 1 main)
+  if(NOT address_${alias} STREQUAL address_${main})
+    message(FATAL_ERROR "${alias} at ${address_${alias}}, ${main} at ${address_${main}}")
+  endif()
+endforeach()
+list(REMOVE_DUPLICATES addresses)
+list(LENGTH addresses entries)
+if(NOT entries EQUAL 13)
+  message(FATAL_ERROR "${entries} distinct entries, expected 13: ${addresses}")
+endif()
+
+# Imports: system DLLs only.
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${out}")
+if(imports STREQUAL "")
+  message(FATAL_ERROR "no import table found")
+endif()
+foreach(entry IN LISTS imports)
+  string(REGEX REPLACE "^DLL Name: " "" dll "${entry}")
+  string(TOLOWER "${dll}" dll)
+  if(NOT dll MATCHES "^(kernel32|msvcrt|ntdll|user32|advapi32|ws2_32|api-ms-win-[a-z0-9-]+)\\.dll$")
+    message(FATAL_ERROR "imports ${dll}, which is not a system DLL")
+  endif()
+  message(STATUS "imports ${dll}")
+endforeach()
+message(STATUS "17 names at 13 entries: ${names}")
