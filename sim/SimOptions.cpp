@@ -77,6 +77,8 @@ std::string UsageText()
            "  --line-baud B        line speed for the end-of-frame silence (default: the speed the\n"
            "                       master sets on the device)\n"
            "  --seed N             seed of the simulated noise (default 1)\n"
+           "  --strict-baud        a sensor hears only frames sent at its own baud rate (the\n"
+           "                       speed the master set on the device)\n"
            "  --help               show this text\n"
            "\n"
            "Sensor (for the last --id; before any --id: for every sensor):\n"
@@ -211,6 +213,8 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args)
             if (!ToCelsius(value, celsius))
                 return fail("--temperature: degrees expected, got '" + value + "'");
             current().temperature = celsius;
+        } else if (a == "--strict-baud") {
+            o.bus.strictBaud = true;
         } else if (a == "--silent") {
             current().faults.silent = true;
         } else if (a == "--wrong-crc") {

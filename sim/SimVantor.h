@@ -120,6 +120,10 @@ struct BusOptions {
     int lineBaud = 0;
     // Seed of the noise generators (reproducible signals).
     std::uint32_t seed = 1;
+    // A sensor hears only the frames sent at its own baud rate (9600, 19200 or 38400 for the
+    // index in holding register 6), judged by the line speed the master set on the device;
+    // off, every sensor hears every frame whatever the speed.
+    bool strictBaud = false;
 };
 
 class SimBus {
