@@ -120,6 +120,8 @@ int CommandeWatch(const TOptionsCli& o, TSortieCli& sortie)
         else
             sortie.Ligne(TexteEchantillon(e));
 
+        sortie.Progres("watch: " + std::to_string(nombre) + (o.nombre ? " of " + std::to_string(o.nombre) : std::string())
+                       + " samples" + (o.csv.empty() ? std::string() : ", " + std::to_string(nombre) + " rows written"));
         if (o.nombre != 0 && nombre >= o.nombre)
             break;
         prochain += periode;
@@ -128,6 +130,7 @@ int CommandeWatch(const TOptionsCli& o, TSortieCli& sortie)
             prochain = maintenant;  // a late sample does not make the next ones come in a burst
         Attends(std::chrono::duration_cast<std::chrono::milliseconds>(prochain - maintenant));
     }
+    sortie.FinProgres();
     FermeLigne();
     if (csv.is_open())
         csv.close();

@@ -126,3 +126,24 @@ TEST_F(CliCommandes, HelpOfEachCommand)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CliCommandes, ColourOnlyWhenStandardOutputIsATerminal)
+{
+    bus.AddSensor(1).SetSelfTestTime(std::chrono::milliseconds(50));
+    TLancement l;
+    l.arguments = {"selftest", "--port", bus.DevicePath(), "--id", "1"};
+    l.sortieSurTerminal = true;
+    l.environnement = {{"TERM", "xterm"}};
+    const TResultat terminal = TProgrammeCli::Lance(l);
+    ASSERT_EQ(terminal.statut, 0) << terminal.erreurs;
+    EXPECT_NE(terminal.sortie.find("\x1B[32mpass\x1B[0m"), std::string::npos) << terminal.sortie;
+    l.environnement.emplace_back("NO_COLOR", "1");
+    EXPECT_EQ(TProgrammeCli::Lance(l).sortie.find('\x1B'), std::string::npos);
+    const TResultat tube = Cli("selftest", {"--id", "1"});
+    ASSERT_EQ(tube.statut, 0) << tube.erreurs;
+    EXPECT_EQ(tube.sortie.rfind("self test     pass (", 0), 0u) << tube.sortie;
+}
+
+}  // namespace

@@ -134,3 +134,21 @@ TEST_F(CliWatch, CsvThatCannotBeWrittenFailsBeforeAnyRequest)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CliWatch, ProgressOnATerminalOnly)
+{
+    bus.AddSensor(1);
+    TLancement l;
+    l.arguments = {"watch", "--port", bus.DevicePath(), "--id", "1", "--every", "10", "--count", "2"};
+    l.erreursSurTerminal = true;
+    const TResultat terminal = TProgrammeCli::Lance(l);
+    ASSERT_EQ(terminal.statut, 0) << terminal.erreurs;
+    EXPECT_NE(terminal.erreurs.find("watch: 2 of 2 samples"), std::string::npos) << terminal.erreurs;
+    const TResultat tube = Cli("watch", {"--id", "1", "--every", "10", "--count", "2"});
+    EXPECT_EQ(tube.erreurs, "");
+    EXPECT_EQ(tube.sortie.find('\x1B'), std::string::npos);
+}
+
+}  // namespace
