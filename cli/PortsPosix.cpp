@@ -2,9 +2,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
-#include <linux/serial.h>
 #include <sys/file.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,16 +56,11 @@ void LitUsb(fs::path dossier, const fs::path& racine, TPortSerie& port)
     }
 }
 
-// A serial8250 port whose kernel knows no UART behind it (most of ttyS0..ttyS31) is no port.
-bool UartAbsente(const std::string& chemin)
+// A serial port whose kernel knows no UART behind it (most of ttyS0..ttyS31) is no port: its
+// "type" attribute reads 0 (PORT_UNKNOWN), which anyone may read, unlike the device itself.
+bool UartAbsente(const fs::path& classeTty)
 {
-    const int fd = ::open(chemin.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    serial_struct info{};
-    const bool absente = ::ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type == PORT_UNKNOWN;
-    ::close(fd);
-    return absente;
+    return Existe(classeTty / "type") && LitPremiereLigne(classeTty / "type") == "0";
 }
 
 bool MembreDuGroupe(gid_t groupe)
@@ -153,7 +146,6 @@ std::vector<TLienCom> LiensCom(const TRacinesPorts& r)
 
 std::vector<TPortSerie> ListePorts(const TRacinesPorts& r)
 {
-    const bool vraiSysteme = r.sys == "/sys" && r.dev == "/dev";
     const fs::path classe = fs::path(r.sys) / "class" / "tty";
     const std::vector<TLienCom> liens = LiensCom(r);
     std::vector<TPortSerie> ports;
@@ -170,7 +162,7 @@ std::vector<TPortSerie> ListePorts(const TRacinesPorts& r)
         const fs::path reel = Resolu(peripherique);
         if (Existe(reel / "driver"))
             port.pilote = Resolu(reel / "driver").filename().string();
-        if (vraiSysteme && port.pilote == "serial8250" && UartAbsente(port.chemin))
+        if (UartAbsente(entree.path()))
             continue;
         LitUsb(reel, Resolu(r.sys), port);
 

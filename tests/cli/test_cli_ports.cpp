@@ -53,6 +53,17 @@ protected:
         fs::create_directory_symlink("../../../00:01", s0 / "tty" / "ttyS0" / "device");
         Ecrit(dev / "ttyS0", "");
 
+        // A motherboard port without a UART behind it (type 0): not listed.
+        const fs::path s1 = sys / "devices" / "platform" / "serial8250";
+        fs::create_directories(s1 / "tty" / "ttyS1");
+        fs::create_directories(sys / "bus" / "platform" / "drivers" / "serial8250");
+        fs::create_directory_symlink("../../../bus/platform/drivers/serial8250", s1 / "driver");
+        fs::create_directory_symlink("../../devices/platform/serial8250/tty/ttyS1", sys / "class" / "tty" / "ttyS1");
+        fs::create_directory_symlink("../../../serial8250", s1 / "tty" / "ttyS1" / "device");
+        Ecrit(s1 / "tty" / "ttyS1" / "type", "0\n");
+        Ecrit(s0 / "tty" / "ttyS0" / "type", "4\n");
+        Ecrit(dev / "ttyS1", "");
+
         // A virtual terminal: no device link, not listed.
         fs::create_directories(sys / "devices" / "virtual" / "tty" / "tty1");
         fs::create_directory_symlink("../../devices/virtual/tty/tty1", sys / "class" / "tty" / "tty1");
