@@ -70,6 +70,16 @@ TEST_F(CliCommandes, ResetWithoutWaitAndWithASilentSensor)
     EXPECT_EQ(Cli("reset", {"--id", "1"}).erreurs, "vantor-cli: No detected sensor\n");
 }
 
+TEST_F(CliCommandes, ResetRefusedBySensorIsItsException)
+{
+    // The driver takes an exception answer to a raw exchange as a valid exchange.
+    bus.AddSensor(1).SetFaults({.exceptionCode = 1});
+    const TResultat r = Cli("reset", {"--id", "1"});
+    EXPECT_EQ(r.statut, 1);
+    EXPECT_EQ(r.erreurs, "vantor-cli: Modbus : unknown function\n");
+    EXPECT_EQ(r.sortie, "");
+}
+
 TEST_F(CliCommandes, ResetWaitGivesUpAfterItsTimeOut)
 {
     auto& s = bus.AddSensor(1);
