@@ -309,6 +309,8 @@ void SimBus::Impl::HandleFrame(const Bytes& frame, Clock::time_point now)
             Bytes answer;
             if (st->faults.exceptionCode > 0) {
                 answer = {static_cast<std::uint8_t>(fc | 0x80), static_cast<std::uint8_t>(st->faults.exceptionCode)};
+            } else if (st->faults.ignoreWrites && (fc == 0x06 || fc == 0x42)) {
+                answer = pdu;  // the usual echo, and nothing stored
             } else {
                 const std::uint8_t baudBefore = st->baudIndex;
                 answer = st->ExecuteLocked(pdu, now);

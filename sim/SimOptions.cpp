@@ -99,7 +99,8 @@ std::string UsageText()
            "  --echo               echo every request (as an adapter that hears itself)\n"
            "  --babble             keep sending stray bytes: the line never falls silent\n"
            "  --cut N              drop the last N bytes of every answer\n"
-           "  --corrupt P          garble each answer byte with probability P (0..1)\n";
+           "  --corrupt P          garble each answer byte with probability P (0..1)\n"
+           "  --ignore-writes      acknowledge register writes without storing them\n";
 }
 
 ParsedOptions ParseOptions(const std::vector<std::string>& args)
@@ -221,6 +222,8 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args)
             current().faults.wrongCrc = true;
         } else if (a == "--wrong-address") {
             current().faults.wrongAddress = true;
+        } else if (a == "--ignore-writes") {
+            current().faults.ignoreWrites = true;
         } else if (a == "--echo") {
             current().faults.echo = true;
         } else if (a == "--babble") {

@@ -43,6 +43,8 @@ struct SensorFaults {
     bool babble = false;          // the line never falls silent: stray bytes every millisecond
     int cutBytes = 0;             // answers lose this many bytes at their end
     double corruptProbability = 0.0;  // each answer byte is garbled with this probability
+    bool ignoreWrites = false;    // acknowledges register writes (0x06, 0x42) without storing
+                                  // them, as a sensor whose memory no longer takes a value
 };
 
 // Monitoring channels (input registers 5..11) in register order.

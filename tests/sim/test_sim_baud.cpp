@@ -59,3 +59,23 @@ TEST(SimStrictBaud, OffByDefaultAndAnOption)
 }
 
 }  // namespace
+
+namespace {
+
+// A sensor that acknowledges writes without storing them.
+TEST(SimIgnoredWrites, WritesAreAnsweredButNothingIsStored)
+{
+    SimBus bus;
+    auto& s = bus.AddSensor(1);
+    s.SetFaults({.ignoreWrites = true});
+    TestMaster master(bus.DevicePath());
+    EXPECT_EQ(ToHex(master.Transact(Frame("01 06 00 07 02 FF"))), ToHex(Frame("01 06 00 07 02 FF")));
+    EXPECT_EQ(ToHex(master.Transact(Frame("01 42 00 40 12 34"))), ToHex(Frame("01 42 00 40 12 34")));
+    EXPECT_EQ(s.Holding(7), 0x0AFF);
+    EXPECT_EQ(s.System(64), 0x3D8A);
+    EXPECT_EQ(ToHex(master.Transact(Frame("01 03 00 07 00 01"))), ToHex(Frame("01 03 02 0A FF")));
+    EXPECT_TRUE(vantor::sim::ParseOptions({"--ignore-writes"}).options.sensors[0].faults.ignoreWrites);
+    EXPECT_NE(vantor::sim::UsageText().find("--ignore-writes"), std::string::npos);
+}
+
+}  // namespace
