@@ -28,10 +28,17 @@ protected:
         return TProgrammeCli::Lance(tous);
     }
 
+    // The first JSON document of the output (one per line; a failure adds a last one).
     static TJson Json(const TResultat& r)
     {
         EXPECT_FALSE(r.sortie.empty()) << r.erreurs;
-        return TJson::parse(r.sortie);
+        return TJson::parse(r.sortie.substr(0, r.sortie.find('\n')));
+    }
+    static TJson DernierJson(const TResultat& r)
+    {
+        const auto fin = r.sortie.find_last_not_of('\n');
+        const auto debut = r.sortie.rfind('\n', fin);
+        return TJson::parse(r.sortie.substr(debut == std::string::npos ? 0 : debut + 1));
     }
 
     // The frames the line carried, without their CRC, as hex text "01 04 00 00 00 02".

@@ -90,6 +90,18 @@ TEST_F(CliSetBaud, NewBaudRateAndAddressAreReadBackAtTheNewRate)
     EXPECT_EQ(Cli("info", {"--id", "42", "--baud", "38400"}).statut, 0);
 }
 
+TEST_F(CliSet, ReadBackThatDiffersIsAFailure)
+{
+    bus.AddSensor(1).SetFaults({.ignoreWrites = true});
+    const TResultat r = Cli("set", {"--id", "1", "--fifo", "25", "--filter", "2.5", "--json"});
+    EXPECT_EQ(r.statut, 1);
+    EXPECT_EQ(r.erreurs, "vantor-cli: read-back differs: filter 5.000 Hz instead of 2.500; fifo 5.000 Hz instead of 25.000\n");
+    const TJson j = Json(r);
+    EXPECT_EQ(j["match"], false);
+    EXPECT_EQ(j["read_back"]["fifo_divider"], 10);
+    EXPECT_EQ(DernierJson(r)["error"], "read-back differs: filter 5.000 Hz instead of 2.500; fifo 5.000 Hz instead of 25.000");
+}
+
 TEST_F(CliSet, ValueTheSensorRefusesIsAFailure)
 {
     bus.AddSensor(1).SetFaults({.exceptionCode = 3});
