@@ -213,3 +213,20 @@ TEST_F(CliReport, NoSensorWritesNoRecord)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CliReport, RecordingProgressOnATerminal)
+{
+    bus.AddSensor(1).SetSelfTestTime(std::chrono::milliseconds(50));
+    const std::string chemin = Fichier(".html");
+    TLancement l;
+    l.arguments = {"report", "--port", bus.DevicePath(), "--id", "1", "--out", chemin, "--seconds", "1.2"};
+    l.erreursSurTerminal = true;
+    const TResultat r = TProgrammeCli::Lance(l);
+    ASSERT_EQ(r.statut, 0) << r.erreurs;
+    EXPECT_NE(r.erreurs.find("report: recording 1 of 1 s"), std::string::npos) << r.erreurs;
+    std::remove(chemin.c_str());
+}
+
+}  // namespace
