@@ -98,14 +98,20 @@ std::string EchappeHtml(std::string_view texte)
 std::string TexteAffichable(std::string_view texte)
 {
     std::string sortie;
-    for (const char c : texte) {
-        const auto b = static_cast<std::uint8_t>(c);
+    for (std::size_t i = 0; i < texte.size(); ++i) {
+        const auto b = static_cast<std::uint8_t>(texte[i]);
+        const auto suivant = i + 1 < texte.size() ? static_cast<std::uint8_t>(texte[i + 1]) : 0;
+        char code[12];
         if (b < 0x20 || b == 0x7F) {
-            char code[8];
             std::snprintf(code, sizeof code, "\\x%02X", b);
             sortie += code;
+        } else if (b == 0xC2 && suivant >= 0x80 && suivant <= 0x9F) {
+            // C1 controls (U+0080..U+009F, CSI among them) act on some terminals too.
+            std::snprintf(code, sizeof code, "\\u%04X", suivant);
+            sortie += code;
+            ++i;
         } else {
-            sortie += c;
+            sortie += texte[i];
         }
     }
     return sortie;

