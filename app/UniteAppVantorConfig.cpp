@@ -10,6 +10,7 @@
 
 #include "AffichageVantor.h"
 #include "DefKorvane.h"
+#include "RegistresVantor.h"
 #include "UniteAppVantor.h"
 #include "UtilKorvane.h"
 #include "UtilSerial.h"
@@ -28,7 +29,7 @@ void Signale(TFenetrePrincipale& fenetre, TResultCode code)
 TResultCode LitRegistre6(TDataArea& zone)
 {
     std::uint8_t nbOctets = 0;
-    return MODBUS_ReadHoldingRegisters(6, 1, &nbOctets, zone.data());
+    return MODBUS_ReadHoldingRegisters(kLectureBaudAdresse.debut, kLectureBaudAdresse.nombre, &nbOctets, zone.data());
 }
 
 }  // namespace
@@ -40,7 +41,7 @@ void TFenetrePrincipale::BoutLitFiltreClick()
     ui->EditFiltre->setEnabled(true);
     TDataArea zone{};
     std::uint8_t nbOctets = 0;
-    TResultCode res = MODBUS_ReadHoldingRegisters(2, 2, &nbOctets, zone.data());
+    TResultCode res = MODBUS_ReadHoldingRegisters(kLectureFiltre.debut, kLectureFiltre.nombre, &nbOctets, zone.data());
     if (res != kResOk) {
         Signale(*this, res);
         return;
@@ -62,7 +63,7 @@ void TFenetrePrincipale::BoutEcritFiltreClick()
     const struct {
         double valeur;
         std::uint8_t registre;
-    } ecritures[] = {{c.A, 64}, {c.B, 66}, {c.C, 68}};
+    } ecritures[] = {{c.A, kRegistreCoefA}, {c.B, kRegistreCoefB}, {c.C, kRegistreCoefC}};
     for (const auto& e : ecritures) {
         const TResultCode res = EcritRegistresSysteme(SingleToHexText(e.valeur), e.registre);
         if (res != kResOk) {
@@ -92,7 +93,7 @@ void TFenetrePrincipale::BoutLitFifoClick()
     ui->EditFifo->setEnabled(true);
     TDataArea zone{};
     std::uint8_t nbOctets = 0;
-    const TResultCode res = MODBUS_ReadHoldingRegisters(7, 1, &nbOctets, zone.data());
+    const TResultCode res = MODBUS_ReadHoldingRegisters(kLectureFifo.debut, kLectureFifo.nombre, &nbOctets, zone.data());
     if (res != kResOk) {
         Signale(*this, res);
         return;
@@ -104,7 +105,7 @@ void TFenetrePrincipale::BoutEcritFifoClick()
 {
     if (!ui->EditFifo->isEnabled())
         return;
-    Signale(*this, MODBUS_WriteSingleRegister(7, DiviseurFifo(ui->EditFifo->value()), 0xFF));
+    Signale(*this, MODBUS_WriteSingleRegister(kRegistreFifo, DiviseurFifo(ui->EditFifo->value()), kOctetBasFifo));
 }
 
 // --- sensor baud rate: high byte of holding 6 -----------------------------------------------
@@ -137,7 +138,7 @@ void TFenetrePrincipale::BoutEcritBaudRateClick()
         Signale(*this, res);  // nothing is written
         return;
     }
-    res = MODBUS_WriteSingleRegister(6, static_cast<std::uint8_t>(entree), zone[1]);
+    res = MODBUS_WriteSingleRegister(kRegistreBaudAdresse, static_cast<std::uint8_t>(entree), zone[1]);
     Signale(*this, res);
 }
 
@@ -172,7 +173,7 @@ void TFenetrePrincipale::BoutEcritIdClick()
         Signale(*this, kResBadParam);
         return;
     }
-    res = MODBUS_WriteSingleRegister(6, zone[0], static_cast<std::uint8_t>(adresse & 0xFF));
+    res = MODBUS_WriteSingleRegister(kRegistreBaudAdresse, zone[0], static_cast<std::uint8_t>(adresse & 0xFF));
     Signale(*this, res);
 }
 
@@ -183,7 +184,7 @@ void TFenetrePrincipale::BoutLitVersionClick()
     AppliqueIdentifiant();
     TDataArea zone{};
     std::uint8_t nbOctets = 0;
-    const TResultCode res = MODBUS_ReadInputRegisters(12, 1, &nbOctets, zone.data());
+    const TResultCode res = MODBUS_ReadInputRegisters(kLectureRevision.debut, kLectureRevision.nombre, &nbOctets, zone.data());
     if (res == kResOk) {
         ui->LabelVersion->setText(TexteRevision(zone[0], zone[1]));
     } else {
@@ -197,7 +198,7 @@ void TFenetrePrincipale::BoutLitNumSerieClick()
     AppliqueIdentifiant();
     TDataArea zone{};
     std::uint8_t nbOctets = 0;
-    const TResultCode res = MODBUS_ReadHoldingRegisters(8, 4, &nbOctets, zone.data());
+    const TResultCode res = MODBUS_ReadHoldingRegisters(kLectureNumSerie.debut, kLectureNumSerie.nombre, &nbOctets, zone.data());
     if (res == kResOk) {
         ui->LabelNumSerie->setText(TexteNumSerie(zone));  // 8 bytes, whatever the byte count
     } else {

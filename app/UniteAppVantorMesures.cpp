@@ -11,6 +11,7 @@
 
 #include "AffichageVantor.h"
 #include "DefKorvane.h"
+#include "RegistresVantor.h"
 #include "UniteAppVantor.h"
 #include "ui_UniteAppVantor.h"
 
@@ -45,7 +46,7 @@ void TFenetrePrincipale::TimerAccelTimer()
     AppliqueIdentifiant();
     TDataArea zone{};
     std::uint8_t nbOctets = 0;
-    const TResultCode res = MODBUS_ReadInputRegisters(0, 2, &nbOctets, zone.data());
+    const TResultCode res = MODBUS_ReadInputRegisters(kLectureAcceleration.debut, kLectureAcceleration.nombre, &nbOctets, zone.data());
     ui->LabelAccel->setText(res == kResOk ? TexteAcceleration(ValeurFlottante(zone, nbOctets))
                                           : QStringLiteral("err"));
     TimerAccel->start();
@@ -70,7 +71,7 @@ void TFenetrePrincipale::TimerTempeTimer()
     AppliqueIdentifiant();
     TDataArea zone{};
     std::uint8_t nbOctets = 0;
-    const TResultCode res = MODBUS_ReadInputRegisters(2, 2, &nbOctets, zone.data());
+    const TResultCode res = MODBUS_ReadInputRegisters(kLectureTemperature.debut, kLectureTemperature.nombre, &nbOctets, zone.data());
     ui->LabelTempe->setText(res == kResOk ? TexteTemperature(ValeurFlottante(zone, nbOctets))
                                           : QStringLiteral("err"));
     TimerTempe->start();
@@ -95,7 +96,7 @@ void TFenetrePrincipale::TimerMonitTimer()
     AppliqueIdentifiant();
     TDataArea zone{};
     std::uint8_t nbOctets = 0;
-    const TResultCode res = MODBUS_ReadInputRegisters(4, 8, &nbOctets, zone.data());
+    const TResultCode res = MODBUS_ReadInputRegisters(kLectureMonitoring.debut, kLectureMonitoring.nombre, &nbOctets, zone.data());
     if (res == kResOk) {
         AllumeLeds();
         ColoreLeds1a8(zone[0]);

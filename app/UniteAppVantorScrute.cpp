@@ -8,14 +8,15 @@
 #include <QThread>
 
 #include "DefKorvane.h"
+#include "RegistresVantor.h"
 #include "UtilKorvane.h"
 #include "WidgetsVantorListeImages.h"
 #include "ui_UniteAppVantor.h"
 
 namespace {
 
-constexpr int kPremiereAdresse = 1;
-constexpr int kDerniereAdresse = 127;
+constexpr int kPremiereAdresse = kAdresseMin;
+constexpr int kDerniereAdresse = kAdresseMax;
 constexpr unsigned long kPauseParAdresseMs = 10;
 
 // Progress after an address: 100 * address / 127 to the nearest whole number.
@@ -62,7 +63,7 @@ void TFenetrePrincipale::BoutScruteClick()
         std::uint8_t nombre = 0;
         TDataArea zone{};
         MODBUS_SetupConnect(-1, -1, -1, adresse);
-        const TResultCode resultat = MODBUS_ReadInputRegisters(0, 1, &nombre, zone.data());
+        const TResultCode resultat = MODBUS_ReadInputRegisters(kLectureDetection.debut, kLectureDetection.nombre, &nombre, zone.data());
         QThread::msleep(kPauseParAdresseMs);
 
         if (ResultCodeToMessageIndex(resultat) == 0) {

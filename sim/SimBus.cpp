@@ -287,6 +287,11 @@ void SimBus::Impl::HandleFrame(const Bytes& frame, Clock::time_point now)
     }
 
     const std::uint8_t address = frame[0];
+    const int speed = options.strictBaud ? LineSpeed(pty) : 0;
+    auto hears = [&](const SimSensor::State* st) {
+        static constexpr int kBauds[] = {9600, 19200, 38400};
+        return !options.strictBaud || (st->baudIndex < 3 && kBauds[st->baudIndex] == speed);
+    };
     // The adapter echo repeats every frame sent to a sensor that shows it, valid or not.
     bool echo = false;
     for (auto* st : states) {
@@ -305,12 +310,16 @@ void SimBus::Impl::HandleFrame(const Bytes& frame, Clock::time_point now)
             const std::lock_guard<std::mutex> lock(st->mutex);
             if (address != 0 && address != st->address)
                 continue;
+            if (!hears(st))
+                continue;  // at another speed the frame is noise to this sensor
             ++st->requests[fc];
             if (st->RebootingLocked(now))
                 continue;
             Bytes answer;
             if (st->faults.exceptionCode > 0) {
                 answer = {static_cast<std::uint8_t>(fc | 0x80), static_cast<std::uint8_t>(st->faults.exceptionCode)};
+            } else if (st->faults.ignoreWrites && (fc == 0x06 || fc == 0x42)) {
+                answer = pdu;  // the usual echo, and nothing stored
             } else {
                 const std::uint8_t baudBefore = st->baudIndex;
                 answer = st->ExecuteLocked(pdu, now);

@@ -77,6 +77,8 @@ std::string UsageText()
            "  --line-baud B        line speed for the end-of-frame silence (default: the speed the\n"
            "                       master sets on the device)\n"
            "  --seed N             seed of the simulated noise (default 1)\n"
+           "  --strict-baud        a sensor hears only frames sent at its own baud rate (the\n"
+           "                       speed the master set on the device)\n"
            "  --help               show this text\n"
            "\n"
            "Sensor (for the last --id; before any --id: for every sensor):\n"
@@ -97,7 +99,8 @@ std::string UsageText()
            "  --echo               echo every request (as an adapter that hears itself)\n"
            "  --babble             keep sending stray bytes: the line never falls silent\n"
            "  --cut N              drop the last N bytes of every answer\n"
-           "  --corrupt P          garble each answer byte with probability P (0..1)\n";
+           "  --corrupt P          garble each answer byte with probability P (0..1)\n"
+           "  --ignore-writes      acknowledge register writes without storing them\n";
 }
 
 ParsedOptions ParseOptions(const std::vector<std::string>& args)
@@ -211,12 +214,16 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args)
             if (!ToCelsius(value, celsius))
                 return fail("--temperature: degrees expected, got '" + value + "'");
             current().temperature = celsius;
+        } else if (a == "--strict-baud") {
+            o.bus.strictBaud = true;
         } else if (a == "--silent") {
             current().faults.silent = true;
         } else if (a == "--wrong-crc") {
             current().faults.wrongCrc = true;
         } else if (a == "--wrong-address") {
             current().faults.wrongAddress = true;
+        } else if (a == "--ignore-writes") {
+            current().faults.ignoreWrites = true;
         } else if (a == "--echo") {
             current().faults.echo = true;
         } else if (a == "--babble") {

@@ -43,6 +43,8 @@ struct SensorFaults {
     bool babble = false;          // the line never falls silent: stray bytes every millisecond
     int cutBytes = 0;             // answers lose this many bytes at their end
     double corruptProbability = 0.0;  // each answer byte is garbled with this probability
+    bool ignoreWrites = false;    // acknowledges register writes (0x06, 0x42) without storing
+                                  // them, as a sensor whose memory no longer takes a value
 };
 
 // Monitoring channels (input registers 5..11) in register order.
@@ -120,6 +122,10 @@ struct BusOptions {
     int lineBaud = 0;
     // Seed of the noise generators (reproducible signals).
     std::uint32_t seed = 1;
+    // A sensor hears only the frames sent at its own baud rate (9600, 19200 or 38400 for the
+    // index in holding register 6), judged by the line speed the master set on the device;
+    // off, every sensor hears every frame whatever the speed.
+    bool strictBaud = false;
 };
 
 class SimBus {

@@ -8,7 +8,7 @@ add_executable(test_affichage
   ${CMAKE_CURRENT_SOURCE_DIR}/test_affichage.cpp
   ${PROJECT_SOURCE_DIR}/app/AffichageVantor.cpp)
 target_include_directories(test_affichage PRIVATE ${PROJECT_SOURCE_DIR}/app)
-target_link_libraries(test_affichage PRIVATE vantor_common Qt6::Gui GTest::gtest_main)
+target_link_libraries(test_affichage PRIVATE vantor_sensor Qt6::Gui GTest::gtest_main)
 gtest_discover_tests(test_affichage)
 
 # Handlers on a recording stand-in of the driver: exact driver calls, timers, displays, no line.

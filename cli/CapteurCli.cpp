@@ -1,0 +1,175 @@
+#include "CapteurCli.h"
+
+#include "IdentiteVantor.h"
+#include "MesuresVantor.h"
+#include "ReglagesVantor.h"
+#include "RegistresVantor.h"
+#include "UtilSerial.h"
+#include "korvane.h"
+
+namespace {
+
+struct TReponse {
+    TResultCode code;
+    TDataArea zone;
+    std::uint8_t nbOctets;
+};
+
+TReponse LitEntrees(const TRequete& r)
+{
+    TReponse rep{kResOk, {}, 0};
+    rep.code = MODBUS_ReadInputRegisters(r.debut, r.nombre, &rep.nbOctets, rep.zone.data());
+    return rep;
+}
+
+TReponse LitMaintien(const TRequete& r)
+{
+    TReponse rep{kResOk, {}, 0};
+    rep.code = MODBUS_ReadHoldingRegisters(r.debut, r.nombre, &rep.nbOctets, rep.zone.data());
+    return rep;
+}
+
+TLu<double> Flottant(const TRequete& r)
+{
+    const TReponse rep = LitEntrees(r);
+    if (rep.code != kResOk)
+        return {rep.code, 0.0};
+    return {kResOk, ValeurFlottante(rep.zone, rep.nbOctets)};
+}
+
+// Hex text into consecutive system registers, one word per request (the register number kept
+// in 8 bits), until the first failure.
+TResultCode EcritRegistresSysteme(const std::string& texte, std::uint8_t premier)
+{
+    TResultCode code = kResOk;
+    std::uint8_t registre = premier;
+    for (const auto& [haut, bas] : MotsHexa(texte)) {
+        code = MODBUS_WriteSystemRegister(registre, haut, bas);
+        if (code != kResOk)
+            break;
+        ++registre;
+    }
+    return code;
+}
+
+}  // namespace
+
+TLu<double> LitAcceleration()
+{
+    return Flottant(kLectureAcceleration);
+}
+
+TLu<double> LitTemperature()
+{
+    return Flottant(kLectureTemperature);
+}
+
+TLu<TMonitoring> LitMonitoring()
+{
+    const TReponse rep = LitEntrees(kLectureMonitoring);
+    if (rep.code != kResOk)
+        return {rep.code, {}};
+    TMonitoring m;
+    m.etat = MotEtat(rep.zone);
+    for (int i = 0; i < 7; ++i)
+        m.bruts[static_cast<std::size_t>(i)] = MotRegistre(rep.zone, 4, 5 + i);
+    m.valeurs = ValeursMonitoring(rep.zone);
+    return {kResOk, m};
+}
+
+TLu<std::uint16_t> LitEtat()
+{
+    const TReponse rep = LitEntrees({kLectureMonitoring.debut, 1});
+    if (rep.code != kResOk)
+        return {rep.code, 0};
+    return {kResOk, MotRegistre(rep.zone, 4, 4)};
+}
+
+TIdentite LitIdentite()
+{
+    TIdentite id;
+    const TReponse revision = LitEntrees(kLectureRevision);
+    if (revision.code != kResOk)
+        throw TEchecCli(revision.code);
+    id.revision = ChaineRevision(revision.zone[0], revision.zone[1]);
+    const TReponse serie = LitMaintien(kLectureNumSerie);
+    if (serie.code != kResOk)
+        throw TEchecCli(serie.code);
+    id.numSerie = ChaineNumSerie(serie.zone);
+    return id;
+}
+
+TLu<std::uint16_t> LitRegistre6()
+{
+    const TReponse rep = LitMaintien(kLectureBaudAdresse);
+    if (rep.code != kResOk)
+        return {rep.code, 0};
+    return {kResOk, MotRegistre(rep.zone, 6, 6)};
+}
+
+TConfiguration LitConfiguration()
+{
+    TConfiguration c;
+    const TReponse filtre = LitMaintien(kLectureFiltre);
+    if (filtre.code != kResOk)
+        throw TEchecCli(filtre.code);
+    c.coefB = ValeurFlottante(filtre.zone, filtre.nbOctets);
+    const TResultCode verdict = FrequenceDeB(c.coefB, c.filtreHz);
+    if (verdict != kResOk)
+        throw TEchecCli(verdict);
+
+    const TReponse fifo = LitMaintien(kLectureFifo);
+    if (fifo.code != kResOk)
+        throw TEchecCli(fifo.code);
+    c.diviseurFifo = fifo.zone[0];
+    c.fifoHz = FrequenceFifo(c.diviseurFifo);
+
+    c.registre6 = Exige(LitRegistre6());
+    c.baudCapteur = kBaudsCapteur[static_cast<std::size_t>(EntreeBaudLue(static_cast<std::uint8_t>(c.registre6 >> 8)))];
+    c.adresse = AdresseLue(static_cast<std::uint8_t>(c.registre6 & 0xFF));
+    return c;
+}
+
+TResultCode EcritFiltre(double frequence)
+{
+    const TCoefficientsFiltre c = CoefficientsFiltre(frequence);
+    const struct {
+        double valeur;
+        std::uint8_t registre;
+    } ecritures[] = {{c.A, kRegistreCoefA}, {c.B, kRegistreCoefB}, {c.C, kRegistreCoefC}};
+    for (const auto& e : ecritures) {
+        const TResultCode code = EcritRegistresSysteme(SingleToHexText(e.valeur), e.registre);
+        if (code != kResOk)
+            return code;
+    }
+    return kResOk;
+}
+
+TResultCode EcritFifo(std::uint8_t diviseur)
+{
+    return MODBUS_WriteSingleRegister(kRegistreFifo, diviseur, kOctetBasFifo);
+}
+
+TResultCode EcritRegistre6(std::uint8_t indexBaud, std::uint8_t adresse)
+{
+    return MODBUS_WriteSingleRegister(kRegistreBaudAdresse, indexBaud, adresse);
+}
+
+TResultCode EnvoieCommande(std::uint8_t fonction)
+{
+    TDataArea zone{};
+    HexTextToBuffer(IntToHexText(fonction), zone);
+    std::uint32_t longueur = 1;
+    const TResultCode code = MODBUS_exchange(zone.data(), &longueur);
+    if (code != kResOk)
+        return code;
+    // An exception answer is a valid exchange for the driver: its code is the failure here.
+    if (longueur >= 2 && zone[0] == (fonction | 0x80))
+        return ExceptionToResultCode(zone[1]);
+    return kResOk;
+}
+
+TResultCode Sonde()
+{
+    return LitEntrees(kLectureDetection).code;
+}

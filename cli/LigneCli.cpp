@@ -1,0 +1,56 @@
+#include "LigneCli.h"
+
+#include "EchecCli.h"
+#include "korvane.h"
+
+namespace {
+
+void OuvrePort()
+{
+    if (MODBUS_OpenPort() != kResOk)
+        throw TEchecCli(kResIoError);
+}
+
+void Verifie(TResultCode code)
+{
+    if (code != kResOk)
+        throw TEchecCli(code);
+}
+
+}  // namespace
+
+void OuvreLigne(const TOptionsCli& o)
+{
+    if (o.portIndex >= 0) {
+        Verifie(MODBUS_SetupConnect(o.portIndex, o.codeParite, o.codeBaud, o.id > 0 ? o.id : -1));
+    } else {
+        Verifie(MODBUS_SetupDevice(o.port.c_str()));
+        Verifie(MODBUS_SetupConnect(-1, o.codeParite, o.codeBaud, o.id > 0 ? o.id : -1));
+    }
+    OuvrePort();
+}
+
+void FermeLigne()
+{
+    MODBUS_ClosePort();
+}
+
+void ChangeIdentifiant(int id)
+{
+    Verifie(MODBUS_SetupConnect(-1, -1, -1, id));
+}
+
+void ChangeBaudLigne(int codeBaud)
+{
+    Verifie(MODBUS_SetupConnect(-1, -1, codeBaud, -1));
+    OuvrePort();
+}
+
+int CodeBaud(int baud)
+{
+    static const int kBauds[] = {2400, 4800, 9600, 19200, 38400, 57600};
+    for (int c = 0; c < 6; ++c)
+        if (kBauds[c] == baud)
+            return c;
+    return -1;
+}

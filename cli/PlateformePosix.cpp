@@ -1,0 +1,89 @@
+#include "Plateforme.h"
+
+#include <signal.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+volatile sig_atomic_t g_interruptions = 0;
+
+void SurInterruption(int)
+{
+    g_interruptions = g_interruptions + 1;
+    if (g_interruptions >= 2)
+        _exit(130);
+}
+
+}  // namespace
+
+bool EstTerminal(int flux)
+{
+    return ::isatty(flux) == 1;
+}
+
+void InstalleInterruption()
+{
+    struct sigaction action {};
+    action.sa_handler = SurInterruption;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no SA_RESTART: a wait ends at once
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+bool Interrompu()
+{
+    return g_interruptions > 0;
+}
+
+void Attends(std::chrono::milliseconds duree)
+{
+    if (duree.count() <= 0)
+        return;
+    timespec reste{static_cast<time_t>(duree.count() / 1000), static_cast<long>(duree.count() % 1000) * 1000000L};
+    while (!Interrompu() && ::nanosleep(&reste, &reste) != 0 && errno == EINTR) {
+    }
+}
+
+std::string DossierProgramme()
+{
+    std::array<char, PATH_MAX> chemin{};
+    const ssize_t n = ::readlink("/proc/self/exe", chemin.data(), chemin.size() - 1);
+    if (n <= 0)
+        return {};
+    const std::string exe(chemin.data(), static_cast<std::size_t>(n));
+    const auto barre = exe.rfind('/');
+    if (barre == std::string::npos)
+        return {};
+    return barre == 0 ? std::string("/") : exe.substr(0, barre);
+}
+
+std::optional<std::string> Environnement(const char* nom)
+{
+    const char* valeur = std::getenv(nom);
+    if (valeur == nullptr)
+        return std::nullopt;
+    return std::string(valeur);
+}
+
+std::string HorodatageIso(std::chrono::system_clock::time_point instant)
+{
+    using namespace std::chrono;
+    const auto ms = duration_cast<milliseconds>(instant.time_since_epoch()).count();
+    const time_t secondes = static_cast<time_t>(ms / 1000 - (ms % 1000 < 0 ? 1 : 0));
+    const int millis = static_cast<int>(((ms % 1000) + 1000) % 1000);
+    tm utc{};
+    ::gmtime_r(&secondes, &utc);
+    char texte[64];
+    std::snprintf(texte, sizeof texte, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
+                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, millis);
+    return texte;
+}

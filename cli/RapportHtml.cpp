@@ -1,0 +1,128 @@
+#include "RapportHtml.h"
+
+#include "ChaineMesure.h"
+#include "CourbeSvg.h"
+#include "TexteSur.h"
+
+namespace {
+
+// Every text of the record is UTF-8 already (the JSON document holds nothing else).
+std::string E(const std::string& texte)
+{
+    return EchappeHtml(Utf8Valide(texte));
+}
+
+std::string Ligne(const std::string& id, const std::string& titre, const std::string& valeur)
+{
+    return "<tr><th>" + E(titre) + "</th><td id=\"" + id + "\">" + E(valeur) + "</td></tr>\n";
+}
+
+std::string Mesure(const TJson& valeur, int decimales, const std::string& unite = "")
+{
+    if (!valeur.is_number())
+        return "err";
+    return ChaineMesure(valeur.get<double>(), decimales) + unite;
+}
+
+std::string Verdict(bool reussi)
+{
+    return reussi ? "pass" : "fail";
+}
+
+std::vector<TPointCourbe> Points(const TJson& echantillons, const char* cle)
+{
+    std::vector<TPointCourbe> points;
+    for (const auto& e : echantillons) {
+        TPointCourbe p{e["t"].get<double>(), std::nullopt};
+        if (e[cle].is_number())
+            p.valeur = e[cle].get<double>();
+        points.push_back(p);
+    }
+    return points;
+}
+
+const char* const kStyle =
+    "body{font-family:sans-serif;margin:2em;color:#222}"
+    "h1{font-size:1.5em}h2{font-size:1.15em;margin-top:1.5em}"
+    "table{border-collapse:collapse}th,td{border:1px solid #ccc;padding:.25em .6em;text-align:left}"
+    "th{background:#f4f4f4;font-weight:normal}"
+    ".pass{color:#1a7f37;font-weight:bold}.fail{color:#c62828;font-weight:bold}"
+    "td.set{color:#c62828}td.clear{color:#1a7f37}";
+
+}  // namespace
+
+std::string HtmlRapport(const TJson& r)
+{
+    const TJson& ligne = r["line"];
+    const TJson& identite = r["identity"];
+    const TJson& config = r["configuration"];
+    const TJson& etat = r["monitoring"]["status"];
+    const TJson& valeurs = r["monitoring"]["monitoring"];
+    const TJson& autoTest = r["self_test"];
+    const TJson& enregistrement = r["recording"];
+    const bool reussi = r["verdict"]["pass"].get<bool>();
+
+    std::string h = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE html>\n"
+                    "<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\" xml:lang=\"en\">\n<head>\n"
+                    "<meta charset=\"UTF-8\"/>\n<title>Vantor commissioning record "
+                    + E(identite["serial"].get<std::string>()) + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n";
+    h += "<h1>Vantor commissioning record</h1>\n";
+    h += "<p>Sensor <strong id=\"title-serial\">" + E(identite["serial"].get<std::string>()) + "</strong>: <span id=\"verdict\" class=\""
+         + Verdict(reussi) + "\">" + Verdict(reussi) + "</span></p>\n";
+
+    h += "<h2>Record</h2>\n<table id=\"record\">\n";
+    h += Ligne("date", "Date and time (UTC)", r["date"].get<std::string>());
+    h += Ligne("port", "Port", ligne["port"].get<std::string>());
+    h += Ligne("baud", "Baud rate", std::to_string(ligne["baud"].get<int>()));
+    h += Ligne("parity", "Parity", ligne["parity"].get<std::string>());
+    h += Ligne("id", "Slave identifier", std::to_string(ligne["id"].get<int>()));
+    h += Ligne("note", "Note", r["note"].get<std::string>());
+    h += "</table>\n";
+
+    h += "<h2>Identity</h2>\n<table id=\"identity\">\n";
+    h += Ligne("firmware", "Firmware revision", identite["firmware"].get<std::string>());
+    h += Ligne("serial", "Serial number", identite["serial"].get<std::string>());
+    h += "</table>\n";
+
+    h += "<h2>Configuration</h2>\n<table id=\"configuration\">\n";
+    h += Ligne("filter", "Filter cut-off", Mesure(config["filter_hz"], 1, " Hz"));
+    h += Ligne("fifo", "FIFO sampling rate", Mesure(config["fifo_hz"], 3, " Hz"));
+    h += Ligne("sensor-baud", "Sensor baud rate", std::to_string(config["sensor_baud"].get<int>()));
+    h += Ligne("address", "Sensor address", std::to_string(config["address"].get<int>()));
+    h += "</table>\n";
+
+    h += "<h2>Monitoring</h2>\n<table id=\"monitoring\">\n";
+    for (const auto& [nom, valeur] : valeurs.items())
+        h += Ligne("monitoring-" + nom, nom, Mesure(valeur, 2));
+    h += "</table>\n";
+
+    h += "<h2>Status word <span id=\"status-word\">" + E(etat["hex"].get<std::string>()) + "</span>: <span id=\"status-verdict\" class=\""
+         + Verdict(etat["pass"].get<bool>()) + "\">" + Verdict(etat["pass"].get<bool>()) + "</span></h2>\n";
+    h += "<table id=\"status\">\n<tr><th>LED</th><th>Byte</th><th>Bit</th><th>Caption</th><th>State</th></tr>\n";
+    for (const auto& b : etat["bits"]) {
+        const bool actif = b["set"].get<bool>();
+        h += "<tr><td>" + std::to_string(b["led"].get<int>()) + "</td><td>" + E(b["byte"].get<std::string>()) + "</td><td>"
+             + std::to_string(b["bit"].get<int>()) + "</td><td>" + E(b["caption"].get<std::string>()) + "</td><td class=\""
+             + (actif ? "set" : "clear") + "\">" + (actif ? "set" : "clear") + "</td></tr>\n";
+    }
+    h += "</table>\n";
+
+    const bool autoTestReussi = autoTest["pass"].get<bool>();
+    h += "<h2>Self test: <span id=\"selftest\" class=\"" + Verdict(autoTestReussi) + "\">" + Verdict(autoTestReussi)
+         + "</span></h2>\n<table id=\"selftest-details\">\n";
+    h += Ligne("selftest-duration", "Duration", std::to_string(autoTest["duration_ms"].get<long long>()) + " ms");
+    h += Ligne("selftest-status", "Last status word", autoTest["status"].get<std::string>());
+    if (autoTest.contains("error"))
+        h += Ligne("selftest-error", "Error", autoTest["error"].get<std::string>());
+    h += "</table>\n";
+
+    const TJson& echantillons = enregistrement["samples"];
+    const double duree = enregistrement["duration_s"].get<double>();
+    h += "<h2>Recording</h2>\n<p><span id=\"samples\">" + std::to_string(echantillons.size()) + "</span> samples over <span id=\"duration\">"
+         + ChaineMesure(duree, 1) + "</span> s.</p>\n";
+    h += SvgCourbes({{"acceleration", "Acceleration (g)", 5, Points(echantillons, "acceleration_g")},
+                     {"temperature", "Temperature (\xC2\xB0" "C)", 1, Points(echantillons, "temperature_c")}},
+                    duree);
+    h += "</body>\n</html>\n";
+    return h;
+}

@@ -1,0 +1,117 @@
+// The command line: codes handed to the driver, refused values, and the manual page in step
+// with the help texts.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "OptionsCli.h"
+
+namespace {
+
+TAnalyseCli A(std::vector<std::string> arguments)
+{
+    return AnalyseOptions(arguments);
+}
+
+TEST(CliOptions, DefaultsAndDriverCodes)
+{
+    const auto a = A({"info", "--port", "COM3", "--id", "5"});
+    ASSERT_EQ(a.erreur, "");
+    EXPECT_EQ(a.options.commande, TCommande::Info);
+    EXPECT_EQ(a.options.portIndex, 2);  // COM3 is port index 2
+    EXPECT_EQ(a.options.codeBaud, 3);   // 19200
+    EXPECT_EQ(a.options.codeParite, 2); // none
+    EXPECT_EQ(a.options.id, 5);
+    const auto b = A({"read", "--port", "/dev/ttyUSB0", "--id", "127", "--baud", "2400", "--parity", "odd"});
+    ASSERT_EQ(b.erreur, "");
+    EXPECT_EQ(b.options.portIndex, -1);
+    EXPECT_EQ(b.options.port, "/dev/ttyUSB0");
+    EXPECT_EQ(b.options.codeBaud, 0);
+    EXPECT_EQ(b.options.codeParite, 1);
+    EXPECT_EQ(A({"info", "--port", "x", "--id", "1", "--baud", "57600", "--parity", "even"}).options.codeBaud, 5);
+    EXPECT_EQ(A({"info", "--port", "x", "--id", "1", "--parity", "even"}).options.codeParite, 0);
+}
+
+TEST(CliOptions, ComNames)
+{
+    EXPECT_EQ(NumeroCom("COM1"), 1);
+    EXPECT_EQ(NumeroCom("com12"), 12);
+    EXPECT_EQ(NumeroCom("COM0"), 0);
+    EXPECT_EQ(NumeroCom("COM"), 0);
+    EXPECT_EQ(NumeroCom("COM-1"), 0);
+    EXPECT_EQ(NumeroCom("COM+1"), 0);
+    EXPECT_EQ(NumeroCom("COM1x"), 0);
+    EXPECT_EQ(NumeroCom("/dev/COM1"), 0);
+}
+
+TEST(CliOptions, RefusedValues)
+{
+    for (const std::vector<std::string>& args : {
+             std::vector<std::string>{"info", "--port", "p", "--id", "1", "--baud", "115200"},
+             {"info", "--port", "p", "--id", "1", "--baud", "19200.0"},
+             {"info", "--port", "p", "--id", "0"},
+             {"info", "--port", "p", "--id", "128"},
+             {"info", "--port", "p", "--id", "-3"},
+             {"info", "--port", "p", "--id", " 3"},
+             {"info", "--port", "", "--id", "3"},
+             {"info", "--id", "3"},
+             {"info", "--port", "p", "--id", "1", "--id", "2"},
+             {"info", "--port", "p", "--id"},
+             {"set", "--port", "p", "--id", "1", "--filter", "0.09"},
+             {"set", "--port", "p", "--id", "1", "--filter", "10.01"},
+             {"set", "--port", "p", "--id", "1", "--filter", "nan"},
+             {"set", "--port", "p", "--id", "1", "--filter", "1e0"},
+             {"set", "--port", "p", "--id", "1", "--fifo", "51"},
+             {"set", "--port", "p", "--id", "1", "--fifo", "0.05"},
+             {"set", "--port", "p", "--id", "1", "--fifo", "30"},
+             {"set", "--port", "p", "--id", "1", "--sensor-baud", "4800"},
+             {"set", "--port", "p", "--id", "1", "--address", "0"},
+             {"watch", "--port", "p", "--id", "1", "--every", "5"},
+             {"watch", "--port", "p", "--id", "1", "--count", "0"},
+             {"report", "--port", "p", "--id", "1"},
+             {"report", "--port", "p", "--id", "1", "--out", "f", "--seconds", "0"},
+             {"reset", "--port", "p", "--id", "1", "--timeout", "0"},
+             {"info", "--port", "p", "--id", "1", "--wait"},
+             {"ports", "--port", "p"},
+             {"ports", "assign", "COM1"},
+             {"ports", "list"},
+             {"scan", "--port", "p", "--from", "0"},
+             {"scan", "--port", "p", "extra"},
+         })
+        EXPECT_NE(A(args).erreur, "") << args.back();
+}
+
+TEST(CliOptions, FifoRatesOfTheFormFiftyOverN)
+{
+    for (const char* f : {"50", "25", "5", "16.667", "0.1953125", "0.196", "10"})
+        EXPECT_EQ(A({"set", "--port", "p", "--id", "1", "--fifo", f}).erreur, "") << f;
+}
+
+// Every option of the help texts is in the manual page, and every command has its section.
+TEST(CliOptions, ManualPageInStepWithTheHelp)
+{
+    std::ifstream f(VANTOR_CLI_MANPAGE);
+    ASSERT_TRUE(f.good());
+    std::stringstream s;
+    s << f.rdbuf();
+    std::string page = s.str();
+    // roff writes a hyphen as \- : compare the plain text.
+    for (std::size_t p; (p = page.find("\\-")) != std::string::npos;)
+        page.replace(p, 2, "-");
+    const std::regex option(R"(--[a-z][a-z-]*)");
+    for (TCommande c : {TCommande::Aucune, TCommande::Ports, TCommande::Scan, TCommande::Info, TCommande::Read,
+                        TCommande::Watch, TCommande::Set, TCommande::SelfTest, TCommande::Reset, TCommande::Report}) {
+        const std::string aide = TexteAide(c);
+        for (std::sregex_iterator i(aide.begin(), aide.end(), option), fin; i != fin; ++i)
+            EXPECT_NE(page.find(i->str()), std::string::npos) << i->str() << " of " << NomCommande(c);
+        if (c != TCommande::Aucune) {
+            EXPECT_NE(page.find(".SS " + NomCommande(c)), std::string::npos) << NomCommande(c);
+        }
+    }
+    EXPECT_NE(page.find(".SH EXIT STATUS"), std::string::npos);
+}
+
+}  // namespace

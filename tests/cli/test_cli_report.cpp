@@ -1,0 +1,232 @@
+// report: the HTML record parsed as XML (it is well-formed XHTML) and with libxml2's HTML
+// parser, its values against the sensor's, its escaping, its SVG plot, and the JSON record.
+#include <libxml/HTMLparser.h>
+#include <libxml/parser.h>
+#include <libxml/xpath.h>
+#include <libxml/xpathInternals.h>
+
+#include <fstream>
+#include <memory>
+#include <regex>
+#include <sstream>
+
+#include "BancCli.h"
+#include "CourbeSvg.h"
+
+using namespace clitest;
+
+namespace {
+
+std::string Contenu(const std::string& chemin)
+{
+    std::ifstream f(chemin, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+// A parsed document and XPath queries on it (XHTML and SVG namespaces as "h" and "s").
+class TDocument {
+public:
+    static TDocument Xml(const std::string& texte)
+    {
+        return TDocument(xmlReadMemory(texte.data(), static_cast<int>(texte.size()), "record.html", "UTF-8",
+                                       XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    }
+    static TDocument Html(const std::string& texte)
+    {
+        return TDocument(htmlReadMemory(texte.data(), static_cast<int>(texte.size()), "record.html", "UTF-8",
+                                        HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING));
+    }
+    bool Valide() const { return doc_ != nullptr; }
+
+    std::vector<std::string> Textes(const std::string& xpath) const
+    {
+        std::vector<std::string> textes;
+        if (!doc_)
+            return textes;
+        std::unique_ptr<xmlXPathContext, decltype(&xmlXPathFreeContext)> ctx(xmlXPathNewContext(doc_.get()), xmlXPathFreeContext);
+        xmlXPathRegisterNs(ctx.get(), BAD_CAST "h", BAD_CAST "http://www.w3.org/1999/xhtml");
+        xmlXPathRegisterNs(ctx.get(), BAD_CAST "s", BAD_CAST "http://www.w3.org/2000/svg");
+        std::unique_ptr<xmlXPathObject, decltype(&xmlXPathFreeObject)> res(
+            xmlXPathEvalExpression(BAD_CAST xpath.c_str(), ctx.get()), xmlXPathFreeObject);
+        if (!res || !res->nodesetval)
+            return textes;
+        for (int i = 0; i < res->nodesetval->nodeNr; ++i) {
+            xmlChar* t = xmlNodeGetContent(res->nodesetval->nodeTab[i]);
+            textes.emplace_back(t ? reinterpret_cast<const char*>(t) : "");
+            xmlFree(t);
+        }
+        return textes;
+    }
+    std::string Texte(const std::string& xpath) const
+    {
+        const auto t = Textes(xpath);
+        return t.size() == 1 ? t[0] : "<" + std::to_string(t.size()) + " nodes>";
+    }
+
+private:
+    explicit TDocument(xmlDoc* doc) : doc_(doc, xmlFreeDoc) {}
+    std::shared_ptr<xmlDoc> doc_;
+};
+
+std::vector<std::pair<double, double>> Points(const std::string& attribut)
+{
+    std::vector<std::pair<double, double>> points;
+    std::stringstream s(attribut);
+    std::string paire;
+    while (s >> paire) {
+        const auto virgule = paire.find(',');
+        points.emplace_back(std::stod(paire.substr(0, virgule)), std::stod(paire.substr(virgule + 1)));
+    }
+    return points;
+}
+
+class CliReport : public TBancCli {
+protected:
+    std::string Fichier(const char* extension) const
+    {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        return ::testing::TempDir() + "vantor-cli-" + info->name() + "-" + std::to_string(::getpid()) + extension;
+    }
+};
+
+TEST_F(CliReport, HtmlRecordHoldsTheSensorsValuesEscapedAndAPlot)
+{
+    auto& s = bus.AddSensor(4);
+    s.SetSerial("<a&b\"'>z");
+    s.SetFirmware(3, 7);
+    s.ForceTemperature(23.25F);
+    s.SetSelfTestTime(std::chrono::milliseconds(300));
+    const std::string note = "batch 7 <script>alert(1)</script> & \"caf\xC3\xA9\"";
+    const std::string html = Fichier(".html");
+    const TResultat r = Cli("report", {"--id", "4", "--out", html, "--seconds", "1.5", "--note", note});
+    ASSERT_EQ(r.statut, 0) << r.erreurs;
+    EXPECT_EQ(r.sortie, "record written to " + html + ": pass\n");
+
+    const std::string texte = Contenu(html);
+    const TDocument doc = TDocument::Xml(texte);
+    ASSERT_TRUE(doc.Valide()) << "not well-formed";
+    EXPECT_EQ(doc.Texte("//h:td[@id='serial']"), "<a&b\"'>z");
+    EXPECT_EQ(doc.Texte("//h:td[@id='note']"), note);
+    EXPECT_TRUE(doc.Textes("//h:script").empty());
+    EXPECT_EQ(texte.find("<script>"), std::string::npos);
+    EXPECT_EQ(doc.Texte("//h:td[@id='firmware']"), "3.7");
+    EXPECT_EQ(doc.Texte("//h:td[@id='filter']"), "5.0 Hz");
+    EXPECT_EQ(doc.Texte("//h:td[@id='fifo']"), "5.000 Hz");
+    EXPECT_EQ(doc.Texte("//h:td[@id='sensor-baud']"), "19200");
+    EXPECT_EQ(doc.Texte("//h:td[@id='address']"), "4");
+    EXPECT_EQ(doc.Texte("//h:td[@id='port']"), bus.DevicePath());
+    EXPECT_EQ(doc.Texte("//h:td[@id='baud']"), "19200");
+    EXPECT_EQ(doc.Texte("//h:td[@id='parity']"), "none");
+    EXPECT_EQ(doc.Texte("//h:td[@id='id']"), "4");
+    EXPECT_EQ(doc.Texte("//h:span[@id='verdict']"), "pass");
+    EXPECT_EQ(doc.Texte("//h:span[@id='status-word']"), "0x0000");
+    EXPECT_EQ(doc.Texte("//h:span[@id='selftest']"), "pass");
+    EXPECT_EQ(doc.Textes("//h:table[@id='status']/h:tr[h:td]").size(), 16u);
+    EXPECT_EQ(doc.Textes("//h:table[@id='monitoring']/h:tr").size(), 7u);
+    EXPECT_TRUE(std::regex_match(doc.Texte("//h:td[@id='monitoring-Vin']"), std::regex(R"(\d+\.\d\d)")));
+    EXPECT_TRUE(std::regex_match(doc.Texte("//h:td[@id='date']"), std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)")));
+
+    // The plot: one point per sample, inside its panel; the pinned temperature is a flat line.
+    const int echantillons = std::stoi(doc.Texte("//h:span[@id='samples']"));
+    EXPECT_GE(echantillons, 5);
+    const auto acceleration = Points(doc.Texte("//s:polyline[@id='acceleration']/@points"));
+    const auto temperature = Points(doc.Texte("//s:polyline[@id='temperature']/@points"));
+    ASSERT_EQ(acceleration.size(), static_cast<std::size_t>(echantillons));
+    ASSERT_EQ(temperature.size(), static_cast<std::size_t>(echantillons));
+    for (std::size_t i = 1; i < acceleration.size(); ++i)
+        EXPECT_GT(acceleration[i].first, acceleration[i - 1].first);
+    for (const auto& [x, y] : acceleration) {
+        EXPECT_GE(x, kCourbeGauche);
+        EXPECT_LE(x, kCourbeDroite + 0.01);
+        EXPECT_GE(y, 30.0 - 0.01);
+        EXPECT_LE(y, 30.0 + kCourbeHauteur + 0.01);
+    }
+    for (const auto& p : temperature)
+        EXPECT_EQ(p.second, temperature[0].second);
+    EXPECT_EQ(doc.Textes("//s:g[@id='temperature-panel']/s:text[@class='max']"), std::vector<std::string>{"23.3"});
+    const double aMax = std::stod(doc.Texte("//s:g[@id='acceleration-panel']/s:text[@class='max']"));
+    const double aMin = std::stod(doc.Texte("//s:g[@id='acceleration-panel']/s:text[@class='min']"));
+    EXPECT_GT(aMax, aMin);
+    EXPECT_GT(aMin, 0.5);
+    EXPECT_LT(aMax, 1.5);
+
+    // Browsers' HTML parsing finds the same.
+    const TDocument html5 = TDocument::Html(texte);
+    ASSERT_TRUE(html5.Valide());
+    EXPECT_EQ(html5.Texte("//td[@id='serial']"), "<a&b\"'>z");
+    EXPECT_EQ(html5.Texte("//td[@id='note']"), note);
+    std::remove(html.c_str());
+}
+
+TEST_F(CliReport, JsonRecordIsTheSameRecord)
+{
+    auto& s = bus.AddSensor(1);
+    s.ForceTemperature(30.5F);
+    s.SetSelfTestTime(std::chrono::milliseconds(200));
+    const std::string chemin = Fichier(".json");
+    const TResultat r = Cli("report", {"--id", "1", "--out", chemin, "--seconds", "1", "--json", "--note", "n\xFFx"});
+    ASSERT_EQ(r.statut, 0) << r.erreurs;
+    EXPECT_EQ(Json(r)["pass"], true);
+    const TJson j = TJson::parse(Contenu(chemin));
+    EXPECT_EQ(j["identity"]["serial"], "AB123456");
+    EXPECT_EQ(j["identity"]["firmware"], "1.10");
+    EXPECT_EQ(j["note"], "n\xEF\xBF\xBDx");  // a byte that is no UTF-8 becomes U+FFFD
+    EXPECT_EQ(j["configuration"]["address"], 1);
+    EXPECT_EQ(j["monitoring"]["status"]["pass"], true);
+    EXPECT_EQ(j["self_test"]["pass"], true);
+    EXPECT_EQ(j["verdict"]["pass"], true);
+    EXPECT_EQ(j["line"]["id"], 1);
+    const auto& samples = j["recording"]["samples"];
+    ASSERT_GE(samples.size(), 4u);
+    for (const auto& e : samples)
+        EXPECT_EQ(e["temperature_c"], 30.5);
+    EXPECT_LE(samples.back()["t"].get<double>(), 1.0);
+    std::remove(chemin.c_str());
+}
+
+TEST_F(CliReport, FailingSensorGetsItsRecordAndStatusOne)
+{
+    auto& s = bus.AddSensor(1);
+    s.ForceMonitor(vantor::sim::Monit::Vdd, 5);  // far below its range
+    s.SetSelfTestTime(std::chrono::milliseconds(100));
+    const std::string chemin = Fichier(".html");
+    const TResultat r = Cli("report", {"--id", "1", "--out", chemin, "--seconds", "0.5"});
+    EXPECT_EQ(r.statut, 1);
+    EXPECT_NE(r.erreurs.find("sensor failed: status bits set (LED 14 V+)"), std::string::npos) << r.erreurs;
+    const TDocument doc = TDocument::Xml(Contenu(chemin));
+    ASSERT_TRUE(doc.Valide());
+    EXPECT_EQ(doc.Texte("//h:span[@id='verdict']"), "fail");
+    EXPECT_EQ(doc.Texte("//h:span[@id='status-verdict']"), "fail");
+    EXPECT_EQ(doc.Texte("//h:span[@id='selftest']"), "pass");
+    std::remove(chemin.c_str());
+}
+
+TEST_F(CliReport, NoSensorWritesNoRecord)
+{
+    const std::string chemin = Fichier(".html");
+    const TResultat r = Cli("report", {"--id", "1", "--out", chemin, "--seconds", "0.5"});
+    EXPECT_EQ(r.statut, 1);
+    EXPECT_EQ(r.erreurs, "vantor-cli: No detected sensor\n");
+    EXPECT_FALSE(std::ifstream(chemin).good());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CliReport, RecordingProgressOnATerminal)
+{
+    bus.AddSensor(1).SetSelfTestTime(std::chrono::milliseconds(50));
+    const std::string chemin = Fichier(".html");
+    TLancement l;
+    l.arguments = {"report", "--port", bus.DevicePath(), "--id", "1", "--out", chemin, "--seconds", "1.2"};
+    l.erreursSurTerminal = true;
+    const TResultat r = TProgrammeCli::Lance(l);
+    ASSERT_EQ(r.statut, 0) << r.erreurs;
+    EXPECT_NE(r.erreurs.find("report: recording 1 of 1 s"), std::string::npos) << r.erreurs;
+    std::remove(chemin.c_str());
+}
+
+}  // namespace
