@@ -7,6 +7,7 @@
 
 #include "Commandes.h"
 #include "EchecCli.h"
+#include "LigneCli.h"
 #include "OptionsCli.h"
 #include "Plateforme.h"
 #include "SortieCli.h"
@@ -52,12 +53,15 @@ int main(int argc, char** argv)
     try {
         return Execute(o, sortie);
     } catch (const TEchecCli& e) {
+        // A failure may leave the port open: give it back (and its exclusive mode) before the end.
+        FermeLigne();
         sortie.FinProgres();
         if (o.json)
             sortie.Ecrit(TJson{{"command", NomCommande(o.commande)}, {"error", Utf8Valide(e.what())}, {"code", e.Code()}});
         std::cerr << "vantor-cli: " << TexteAffichable(Utf8Valide(e.what())) << "\n";
         return 1;
     } catch (const std::exception& e) {
+        FermeLigne();
         sortie.FinProgres();
         std::cerr << "vantor-cli: " << TexteAffichable(Utf8Valide(e.what())) << "\n";
         return 1;
