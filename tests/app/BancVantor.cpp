@@ -23,8 +23,7 @@ BancVantor::BancVantor(Options options)
     m_bus->AddSensor(1);
     m_bus->AddSensor(5);
 
-    m_fenetre = std::make_unique<TFenetrePrincipale>(nullptr, CheminReglages());
-    m_fenetre->captureErreur = [this](const QString& texte) { m_erreurs << texte; };
+    m_fenetre = std::make_unique<TFenetrePrincipale>(nullptr, CheminReglages(), &m_boites);
 
     // Start-up tried the default device; point the connection at the simulator instead.
     MODBUS_ClosePort();

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "ApplicationEssai.h"
+#include "BoitesEnregistrees.h"
 #include "KorvaneEnregistreur.h"
 #include "UniteAppVantor.h"
 #include "ui_UniteAppVantor.h"
@@ -24,12 +25,15 @@ protected:
         AssureApplicationEssai();
         // Widgets take the default locale when they are built: full stop as decimal separator.
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        fenetre = std::make_unique<TFenetrePrincipale>(nullptr, dossier.filePath(QStringLiteral("AppVantor.xml")));
-        fenetre->captureErreur = [this](const QString& texte) {
-            erreurs << texte;
-            if (pendantErreur)
-                pendantErreur(texte);
-        };
+        Construit(&boites);
+    }
+
+    // Builds the window (again) with these message boxes; nullptr: the real modal boxes.
+    void Construit(TBoitesMessage* boitesFenetre)
+    {
+        fenetre.reset();
+        fenetre = std::make_unique<TFenetrePrincipale>(nullptr, dossier.filePath(QStringLiteral("AppVantor.xml")),
+                                                       boitesFenetre);
         enregistreur::Reinitialise();
     }
 
@@ -45,9 +49,10 @@ protected:
     static std::vector<enregistreur::TAppel> Appels() { return enregistreur::Appels(); }
 
     QTemporaryDir dossier;
+    BoitesEnregistrees boites;  // outlives the window
     std::unique_ptr<TFenetrePrincipale> fenetre;
-    QStringList erreurs;
-    std::function<void(const QString&)> pendantErreur;  // runs when a box would be shown
+    QStringList& erreurs = boites.erreurs;
+    std::function<void(const QString&)>& pendantErreur = boites.pendantErreur;  // runs when a box would be shown
 };
 
 // The call MODBUS_SetupConnect(-1, -1, -1, id).

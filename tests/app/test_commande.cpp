@@ -178,7 +178,7 @@ TEST(OutilCommande, DiffusionEnEchecRendAussiLIdentifiant)
     ui.ChoixBroadcast->setChecked(true);
     // The box of the error is where the operator could untick "Broadcast"; the identifier 0 must
     // not stay in force all the same.
-    banc.Fenetre().captureErreur = [&](const QString&) { ui.ChoixBroadcast->setChecked(false); };
+    banc.PendantErreur([&](const QString&) { ui.ChoixBroadcast->setChecked(false); });
 
     Envoie(ui, QString(512, '0'));
 

@@ -426,8 +426,8 @@ TEST(Scrutation, FermerLaFenetrePendantLaScrutationLaFermeEnsuiteEtGardeLesRegla
 
     // The settings were written when the window closed: a new window restores them.
     ASSERT_TRUE(QFile::exists(banc.CheminReglages()));
-    TFenetrePrincipale relue(nullptr, banc.CheminReglages());
-    relue.captureErreur = [](const QString&) {};
+    BoitesEnregistrees boitesRelue;
+    TFenetrePrincipale relue(nullptr, banc.CheminReglages(), &boitesRelue);
     relue.show();
     EXPECT_EQ(relue.ui->ChoixParite->currentIndex(), 1);
     EXPECT_EQ(relue.ui->EditId->value(), 5);
