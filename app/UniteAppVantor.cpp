@@ -121,6 +121,11 @@ TFenetrePrincipale::~TFenetrePrincipale()
     delete ui;
 }
 
+bool TFenetrePrincipale::ReglagesRestaures() const
+{
+    return StockApp->Restored();
+}
+
 void TFenetrePrincipale::PrepareWidgets()
 {
     // Fixed single border: neither resizable nor maximisable.

@@ -39,6 +39,9 @@ public:
                                 TBoitesMessage* boites = nullptr);
     ~TFenetrePrincipale() override;
 
+    // True once the saved settings have been applied, at the window's first showing.
+    bool ReglagesRestaures() const;
+
     // Every error box of the window goes through here: modal, caption "Erreur", error icon,
     // one "OK" button (or the boxes given to the constructor).
     void MontreErreur(const QString& texte);

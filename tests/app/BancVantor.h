@@ -4,6 +4,7 @@
 //     BancVantor banc;                              // needs nothing else (creates the QApplication)
 //     banc.Capteur(1).SetInput(0, 0x3F80);          // what the sensor will answer
 //     banc.Ui().BoutLitVersion->click();            // run a handler as the operator would
+//                                                   // (widgets by name: WidgetsFenetre.h)
 //     EXPECT_EQ(banc.Ui().LabelVersion->text(), "1.10");
 //     EXPECT_TRUE(banc.Erreurs().isEmpty());        // error boxes are captured, never shown
 //
@@ -31,12 +32,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "BoitesEnregistrees.h"
 #include "SimVantor.h"
 #include "UniteAppVantor.h"
-#include "ui_UniteAppVantor.h"
+#include "WidgetsFenetre.h"
 
 class BancVantor {
 public:
@@ -51,7 +53,7 @@ public:
     BancVantor& operator=(const BancVantor&) = delete;
 
     TFenetrePrincipale& Fenetre() { return *m_fenetre; }
-    Ui::TFenetrePrincipale& Ui() { return *m_fenetre->ui; }
+    WidgetsFenetre& Ui() { return *m_widgets; }
 
     vantor::sim::SimBus& Bus() { return *m_bus; }
     // The sensor now at this address (1 and 5 at the start); the test fails if there is none.
@@ -74,4 +76,5 @@ private:
     std::unique_ptr<vantor::sim::SimBus> m_bus;
     BoitesEnregistrees m_boites;  // outlives the window
     std::unique_ptr<TFenetrePrincipale> m_fenetre;
+    std::optional<WidgetsFenetre> m_widgets;
 };

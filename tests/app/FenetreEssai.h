@@ -7,11 +7,12 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <optional>
 
 #include "BoitesEnregistrees.h"
 #include "KorvaneEnregistreur.h"
 #include "UniteAppVantor.h"
-#include "ui_UniteAppVantor.h"
+#include "WidgetsFenetre.h"
 
 struct FenetreEssai {
     QTemporaryDir dossier;
@@ -29,10 +30,16 @@ struct FenetreEssai {
     TFenetrePrincipale& Cree(Boites sorte = kBoitesEnregistrees)
     {
         enregistreur::Reinitialise();
+        widgets.reset();
         TBoitesMessage* boitesFenetre = sorte == kBoitesReelles ? nullptr : &boites;
         fenetre = std::make_unique<TFenetrePrincipale>(nullptr, Fichier(), boitesFenetre);
+        widgets.emplace(*fenetre);
         return *fenetre;
     }
 
-    Ui::TFenetrePrincipale& ui() { return *fenetre->ui; }
+    // The widgets of the window last built, by name.
+    WidgetsFenetre& ui() { return widgets.value(); }
+
+private:
+    std::optional<WidgetsFenetre> widgets;
 };
