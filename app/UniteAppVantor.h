@@ -50,21 +50,6 @@ public:
     // warning icon (or the boxes given to the constructor).
     void MontreAvertissement(const QString& texte);
 
-    Ui::TFenetrePrincipale* ui;
-
-    // Timers of the window (non-visual members).
-    QTimer* TimerAccel;
-    QTimer* TimerTempe;
-    QTimer* TimerMonit;
-    QTimer* PeriodCommande;
-    QTimer* TimerMonitoring;
-
-    // Image list of the bus scan list: 0 a globe, 1 gears, 2 a grey module (16 x 16).
-    TListeImages* ListeImages;
-
-    TStockAppXml* StockAppXml;
-    TStockApp* StockApp;
-
 public slots:
     // --- start-up and communication settings (UniteAppVantor.cpp) ---
     void FormCreate();
@@ -120,6 +105,23 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Widgets of the description (UniteAppVantor.ui). Tests and tools find them, like the timers
+    // and the image list below, by their object names.
+    Ui::TFenetrePrincipale* ui;
+
+    // Timers of the window (non-visual members).
+    QTimer* TimerAccel;
+    QTimer* TimerTempe;
+    QTimer* TimerMonit;
+    QTimer* PeriodCommande;
+    QTimer* TimerMonitoring;
+
+    // Image list of the bus scan list: 0 a globe, 1 gears, 2 a grey module (16 x 16).
+    TListeImages* ListeImages;
+
+    TStockAppXml* StockAppXml;
+    TStockApp* StockApp;
+
     // Message boxes: the ones given to the constructor, or the window's own real boxes.
     std::unique_ptr<TBoitesMessage> m_boitesModales;
     TBoitesMessage& m_boites;

@@ -342,6 +342,37 @@ TEST_F(Fenetre, InitialValuesRangesAndStates)
         EXPECT_EQ(i.actualSize(QSize(16, 16)), QSize(16, 16));
 }
 
+// Whether code outside the window can name one of its members.
+template <class F>
+concept UiAtteignable = requires(F& f) { f.ui; };
+template <class F>
+concept TimersAtteignables = requires(F& f) {
+    f.TimerAccel;
+    f.TimerTempe;
+    f.TimerMonit;
+    f.PeriodCommande;
+    f.TimerMonitoring;
+};
+template <class F>
+concept ListeImagesAtteignable = requires(F& f) { f.ListeImages; };
+template <class F>
+concept StocksAtteignables = requires(F& f) {
+    f.StockAppXml;
+    f.StockApp;
+};
+template <class F>
+concept CapturesAtteignables = requires(F& f) { f.captureErreur; } || requires(F& f) { f.captureAvertissement; };
+
+TEST_F(Fenetre, ItsWidgetsTimersImageListAndStoresAreItsOwn)
+{
+    EXPECT_FALSE(UiAtteignable<TFenetrePrincipale>);
+    EXPECT_FALSE(TimersAtteignables<TFenetrePrincipale>);
+    EXPECT_FALSE(ListeImagesAtteignable<TFenetrePrincipale>);
+    EXPECT_FALSE(StocksAtteignables<TFenetrePrincipale>);
+    // Its message boxes go to the one interface given to its constructor.
+    EXPECT_FALSE(CapturesAtteignables<TFenetrePrincipale>);
+}
+
 TEST_F(Fenetre, ALookUpByNameFailsLoudlyOnAWrongNameOrKind)
 {
     TFenetrePrincipale& f = *essai.fenetre;
