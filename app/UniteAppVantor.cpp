@@ -7,7 +7,6 @@
 #include <QFont>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStyle>
@@ -15,6 +14,7 @@
 
 #include <tuple>
 
+#include "BoitesModales.h"
 #include "DefKorvane.h"
 #include "StockApp.h"
 #include "StockAppXml.h"
@@ -70,8 +70,11 @@ QPushButton* BoutonDePage(QWidget* page, const char* propriete)
 
 }  // namespace
 
-TFenetrePrincipale::TFenetrePrincipale(QWidget* parent, const QString& fichierReglages)
-    : QWidget(parent), ui(new Ui::TFenetrePrincipale)
+TFenetrePrincipale::TFenetrePrincipale(QWidget* parent, const QString& fichierReglages, TBoitesMessage* boites)
+    : QWidget(parent),
+      ui(new Ui::TFenetrePrincipale),
+      m_boitesModales(boites != nullptr ? nullptr : std::make_unique<TBoitesModales>(*this)),
+      m_boites(boites != nullptr ? *boites : *m_boitesModales)
 {
     SubstituePolices();
     ui->setupUi(this);
@@ -116,6 +119,11 @@ TFenetrePrincipale::~TFenetrePrincipale()
     delete StockApp;
     delete StockAppXml;
     delete ui;
+}
+
+bool TFenetrePrincipale::ReglagesRestaures() const
+{
+    return StockApp->Restored();
 }
 
 void TFenetrePrincipale::PrepareWidgets()
@@ -293,22 +301,12 @@ void TFenetrePrincipale::keyPressEvent(QKeyEvent* event)
 
 void TFenetrePrincipale::MontreErreur(const QString& texte)
 {
-    if (captureErreur) {
-        captureErreur(texte);
-        return;
-    }
-    QMessageBox boite(QMessageBox::Critical, QStringLiteral("Erreur"), texte, QMessageBox::Ok, this);
-    boite.exec();
+    m_boites.Erreur(texte);
 }
 
 void TFenetrePrincipale::MontreAvertissement(const QString& texte)
 {
-    if (captureAvertissement) {
-        captureAvertissement(texte);
-        return;
-    }
-    QMessageBox boite(QMessageBox::Warning, windowTitle(), texte, QMessageBox::Ok, this);
-    boite.exec();
+    m_boites.Avertissement(texte);
 }
 
 void TFenetrePrincipale::SignaleFichierIllisible()

@@ -12,7 +12,6 @@
 #include <QWidget>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,6 +20,7 @@ class TListeImages;
 class QCloseEvent;
 class QKeyEvent;
 class QShowEvent;
+class TBoitesMessage;
 class TStockAppXml;
 class TStockApp;
 
@@ -33,33 +33,22 @@ class TFenetrePrincipale : public QWidget {
 
 public:
     // fichierReglages: the settings file; empty means "AppVantor.xml" beside the executable.
-    explicit TFenetrePrincipale(QWidget* parent = nullptr, const QString& fichierReglages = QString());
+    // boites: where the window's error and warning boxes go; it must outlive the window. Without
+    // it the window shows the real modal boxes (TBoitesModales).
+    explicit TFenetrePrincipale(QWidget* parent = nullptr, const QString& fichierReglages = QString(),
+                                TBoitesMessage* boites = nullptr);
     ~TFenetrePrincipale() override;
 
+    // True once the saved settings have been applied, at the window's first showing.
+    bool ReglagesRestaures() const;
+
     // Every error box of the window goes through here: modal, caption "Erreur", error icon,
-    // one "OK" button. When captureErreur is set, the text is handed to it instead (tests).
+    // one "OK" button (or the boxes given to the constructor).
     void MontreErreur(const QString& texte);
-    std::function<void(const QString&)> captureErreur;
 
     // The one warning of the window: the settings file could not be read. A modal box with a
-    // warning icon, or the text handed to captureAvertissement when that is set (tests).
+    // warning icon (or the boxes given to the constructor).
     void MontreAvertissement(const QString& texte);
-    std::function<void(const QString&)> captureAvertissement;
-
-    Ui::TFenetrePrincipale* ui;
-
-    // Timers of the window (non-visual members).
-    QTimer* TimerAccel;
-    QTimer* TimerTempe;
-    QTimer* TimerMonit;
-    QTimer* PeriodCommande;
-    QTimer* TimerMonitoring;
-
-    // Image list of the bus scan list: 0 a globe, 1 gears, 2 a grey module (16 x 16).
-    TListeImages* ListeImages;
-
-    TStockAppXml* StockAppXml;
-    TStockApp* StockApp;
 
 public slots:
     // --- start-up and communication settings (UniteAppVantor.cpp) ---
@@ -116,6 +105,27 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Widgets of the description (UniteAppVantor.ui). Tests and tools find them, like the timers
+    // and the image list below, by their object names.
+    Ui::TFenetrePrincipale* ui;
+
+    // Timers of the window (non-visual members).
+    QTimer* TimerAccel;
+    QTimer* TimerTempe;
+    QTimer* TimerMonit;
+    QTimer* PeriodCommande;
+    QTimer* TimerMonitoring;
+
+    // Image list of the bus scan list: 0 a globe, 1 gears, 2 a grey module (16 x 16).
+    TListeImages* ListeImages;
+
+    TStockAppXml* StockAppXml;
+    TStockApp* StockApp;
+
+    // Message boxes: the ones given to the constructor, or the window's own real boxes.
+    std::unique_ptr<TBoitesMessage> m_boitesModales;
+    TBoitesMessage& m_boites;
+
     // Applies the identifier of EditId to the driver: MODBUS_SetupConnect(-1, -1, -1, EditId).
     void AppliqueIdentifiant();
 

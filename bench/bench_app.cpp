@@ -5,6 +5,7 @@
 //   - time of one save of the settings (five values, each re-reading and rewriting the file).
 // Runs offscreen unless QT_QPA_PLATFORM says otherwise.
 #include <QApplication>
+#include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFile>
@@ -23,10 +24,9 @@
 #include <vector>
 
 #include "SimVantor.h"
-#include "StockApp.h"
 #include "UniteAppVantor.h"
+#include "WidgetsVantorSaisie.h"
 #include "korvane.h"
-#include "ui_UniteAppVantor.h"
 
 namespace {
 
@@ -121,14 +121,25 @@ int main(int argc, char* argv[])
         rssPicKo = usage.ru_maxrss;
         rssRepos = RssActuelKo();
 
-        // Settings saves, the first one creating the file, each later one changing a value.
+        // Settings saves, the first one creating the file, each later one changing a value. Each
+        // save is the one of a close request, sent to the window without hiding it.
+        auto* editId = fenetre.findChild<TSpinEntier*>(QStringLiteral("EditId"));
+        if (editId == nullptr) {
+            std::fprintf(stderr, "the window has no EditId\n");
+            return 1;
+        }
         QFile::remove(fichier);
         for (int i = 0; i < 11; ++i) {
-            fenetre.ui->EditId->setValue(1 + i % 2);
+            editId->setValue(1 + i % 2);
             QElapsedTimer chrono;
             chrono.start();
-            fenetre.StockApp->SaveSettings();
+            QCloseEvent fermeture;
+            QApplication::sendEvent(&fenetre, &fermeture);
             sauvegardesMs.push_back(static_cast<double>(chrono.nsecsElapsed()) / 1e6);
+            if (!fermeture.isAccepted()) {
+                std::fprintf(stderr, "the window refused to close\n");
+                return 1;
+            }
         }
     }
     QFile sauve(fichier);

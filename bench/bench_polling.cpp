@@ -73,14 +73,14 @@ int main(int argc, char** argv)
     const double tAccel = DureeMoyenneMs([&] { f.TimerAccelTimer(); }, 5);
     const double tTempe = DureeMoyenneMs([&] { f.TimerTempeTimer(); }, 5);
     const double tMonit = DureeMoyenneMs([&] { f.TimerMonitTimer(); }, 5);
-    f.TimerAccel->stop();
-    f.TimerTempe->stop();
-    f.TimerMonit->stop();
+    ui.TimerAccel->stop();
+    ui.TimerTempe->stop();
+    ui.TimerMonit->stop();
 
     int polls[3] = {0, 0, 0};
-    QObject::connect(f.TimerAccel, &QTimer::timeout, [&] { ++polls[0]; });
-    QObject::connect(f.TimerTempe, &QTimer::timeout, [&] { ++polls[1]; });
-    QObject::connect(f.TimerMonit, &QTimer::timeout, [&] { ++polls[2]; });
+    QObject::connect(ui.TimerAccel, &QTimer::timeout, [&] { ++polls[0]; });
+    QObject::connect(ui.TimerTempe, &QTimer::timeout, [&] { ++polls[1]; });
+    QObject::connect(ui.TimerMonit, &QTimer::timeout, [&] { ++polls[2]; });
     // The simulator logs every frame; keep its log short so it does not count as our growth.
     QTimer videLog;
     QObject::connect(&videLog, &QTimer::timeout, [&] { banc.Bus().ClearLog(); });

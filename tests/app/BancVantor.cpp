@@ -23,13 +23,13 @@ BancVantor::BancVantor(Options options)
     m_bus->AddSensor(1);
     m_bus->AddSensor(5);
 
-    m_fenetre = std::make_unique<TFenetrePrincipale>(nullptr, CheminReglages());
-    m_fenetre->captureErreur = [this](const QString& texte) { m_erreurs << texte; };
+    m_fenetre = std::make_unique<TFenetrePrincipale>(nullptr, CheminReglages(), &m_boites);
+    m_widgets.emplace(*m_fenetre);
 
     // Start-up tried the default device; point the connection at the simulator instead.
     MODBUS_ClosePort();
     MODBUS_SetupDevice(m_bus->DevicePath().c_str());
-    MODBUS_SetupConnect(-1, -1, -1, m_fenetre->ui->EditId->value());
+    MODBUS_SetupConnect(-1, -1, -1, m_widgets->EditId->value());
     if (options.portOuvert)
         MODBUS_OpenPort();
 }
@@ -37,6 +37,7 @@ BancVantor::BancVantor(Options options)
 BancVantor::~BancVantor()
 {
     MODBUS_ClosePort();
+    m_widgets.reset();
     m_fenetre.reset();
     m_bus.reset();
 }

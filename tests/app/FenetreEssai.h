@@ -7,28 +7,39 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <optional>
 
+#include "BoitesEnregistrees.h"
 #include "KorvaneEnregistreur.h"
 #include "UniteAppVantor.h"
-#include "ui_UniteAppVantor.h"
+#include "WidgetsFenetre.h"
 
 struct FenetreEssai {
     QTemporaryDir dossier;
-    QStringList erreurs;
-    QStringList avertissements;
+    BoitesEnregistrees boites;
+    QStringList& erreurs = boites.erreurs;
+    QStringList& avertissements = boites.avertissements;
     std::unique_ptr<TFenetrePrincipale> fenetre;
 
     QString Fichier() const { return dossier.filePath(QStringLiteral("AppVantor.xml")); }
 
-    // Builds the window; the calls of its start-up are recorded from a clean slate.
-    TFenetrePrincipale& Cree()
+    enum Boites { kBoitesEnregistrees, kBoitesReelles };
+
+    // Builds the window; the calls of its start-up are recorded from a clean slate. Its message
+    // boxes are recorded in erreurs and avertissements, or shown for real.
+    TFenetrePrincipale& Cree(Boites sorte = kBoitesEnregistrees)
     {
         enregistreur::Reinitialise();
-        fenetre = std::make_unique<TFenetrePrincipale>(nullptr, Fichier());
-        fenetre->captureErreur = [this](const QString& t) { erreurs << t; };
-        fenetre->captureAvertissement = [this](const QString& t) { avertissements << t; };
+        widgets.reset();
+        TBoitesMessage* boitesFenetre = sorte == kBoitesReelles ? nullptr : &boites;
+        fenetre = std::make_unique<TFenetrePrincipale>(nullptr, Fichier(), boitesFenetre);
+        widgets.emplace(*fenetre);
         return *fenetre;
     }
 
-    Ui::TFenetrePrincipale& ui() { return *fenetre->ui; }
+    // The widgets of the window last built, by name.
+    WidgetsFenetre& ui() { return widgets.value(); }
+
+private:
+    std::optional<WidgetsFenetre> widgets;
 };

@@ -182,10 +182,9 @@ TEST_F(Bureau, TheDesktopKnowsTheProgramByItsName)
 TEST_F(Bureau, TheErrorBoxCaptionIsExactlyErreur)
 {
     FenetreEssai essai;
-    TFenetrePrincipale& f = essai.Cree();
+    TFenetrePrincipale& f = essai.Cree(FenetreEssai::kBoitesReelles);
     f.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
-    f.captureErreur = nullptr;
 
     std::map<QString, QString> proprietes;
     bool vue = false;

@@ -48,7 +48,8 @@ TEST(Captures, EveryPageIsWrittenAsAPicture)
     // The bus scan page as a scan that found sensors at 1 and 5 leaves it.
     onglets->setCurrentIndex(3);
     for (int adresse : {1, 5})
-        new QListWidgetItem(f.ListeImages->image(0), QStringLiteral("Address %1 : sensor detected").arg(adresse),
+        new QListWidgetItem(essai.ui().ListeImages->image(0),
+                            QStringLiteral("Address %1 : sensor detected").arg(adresse),
                             essai.ui().ListeScrute);
     essai.ui().ListeScrute->setCurrentRow(1);
     essai.ui().PositionScrute->setValue(100);

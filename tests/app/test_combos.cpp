@@ -118,7 +118,7 @@ protected:
             popup->close();
     }
 
-    Ui::TFenetrePrincipale& ui() { return essai.ui(); }
+    WidgetsFenetre& ui() { return essai.ui(); }
 
     QList<TComboChoix*> Combos()
     {

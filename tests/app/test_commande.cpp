@@ -28,7 +28,7 @@ using vantor::test::RepondeurFixe;
 
 // The tool's page stays hidden and disabled in the program; the tests enable it (without
 // showing it), as the operator would find it if it were shown.
-Ui::TFenetrePrincipale& PageOuverte(BancVantor& banc)
+WidgetsFenetre& PageOuverte(BancVantor& banc)
 {
     banc.Ui().TabCommande->setEnabled(true);
     // The register tool's send button, which periodic sending disables, lives on the other page.
@@ -36,13 +36,13 @@ Ui::TFenetrePrincipale& PageOuverte(BancVantor& banc)
     return banc.Ui();
 }
 
-QStringList Journal(Ui::TFenetrePrincipale& ui)
+QStringList Journal(WidgetsFenetre& ui)
 {
     const QString texte = ui.MemoCommande->toPlainText();
     return texte.isEmpty() ? QStringList() : texte.split('\n');
 }
 
-void Envoie(Ui::TFenetrePrincipale& ui, const QString& commande)
+void Envoie(WidgetsFenetre& ui, const QString& commande)
 {
     ui.EditCommande->setText(commande);
     ui.BoutEnvoiCmd->click();
@@ -178,7 +178,7 @@ TEST(OutilCommande, DiffusionEnEchecRendAussiLIdentifiant)
     ui.ChoixBroadcast->setChecked(true);
     // The box of the error is where the operator could untick "Broadcast"; the identifier 0 must
     // not stay in force all the same.
-    banc.Fenetre().captureErreur = [&](const QString&) { ui.ChoixBroadcast->setChecked(false); };
+    banc.PendantErreur([&](const QString&) { ui.ChoixBroadcast->setChecked(false); });
 
     Envoie(ui, QString(512, '0'));
 
@@ -216,7 +216,7 @@ TEST(OutilCommande, RequeteTropLongueArreteLEnvoiPeriodique)
     EXPECT_FALSE(ui.BoutEnvoi->isEnabled());
     EXPECT_TRUE(QTest::qWaitFor([&] { return ui.BoutEnvoi->isEnabled(); }, 2000));
     EXPECT_TRUE(ui.EditCommande->isEnabled());
-    EXPECT_FALSE(banc.Fenetre().PeriodCommande->isActive());
+    EXPECT_FALSE(banc.Ui().PeriodCommande->isActive());
     EXPECT_EQ(banc.Erreurs().size(), 1);
 }
 
@@ -233,7 +233,7 @@ TEST(OutilCommande, EnvoiPeriodiqueContinueSArreteSurErreurEtRendLesCommandes)
     EXPECT_FALSE(ui.BoutEnvoi->isEnabled());
     EXPECT_FALSE(ui.EditCommande->isEnabled());
     EXPECT_TRUE(ui.BoutEnvoiCmd->isEnabled());
-    EXPECT_EQ(banc.Fenetre().PeriodCommande->interval(), 10);
+    EXPECT_EQ(banc.Ui().PeriodCommande->interval(), 10);
 
     // It keeps going, one line per answer.
     ASSERT_TRUE(QTest::qWaitFor([&] { return Journal(ui).size() >= 6; }, 5000));
@@ -248,7 +248,7 @@ TEST(OutilCommande, EnvoiPeriodiqueContinueSArreteSurErreurEtRendLesCommandes)
     EXPECT_FALSE(ui.ChoixPeriodique->isChecked());
     ASSERT_TRUE(QTest::qWaitFor([&] { return ui.BoutEnvoi->isEnabled(); }, 2000));
     EXPECT_TRUE(ui.EditCommande->isEnabled());
-    EXPECT_FALSE(banc.Fenetre().PeriodCommande->isActive());
+    EXPECT_FALSE(banc.Ui().PeriodCommande->isActive());
 
     // Nothing more is sent.
     const std::size_t trames = banc.Bus().FrameCount();
@@ -270,10 +270,10 @@ TEST(OutilCommande, DecocherPeriodeRendLesCommandesAuTopSuivant)
     // Not at once: at the next tick, one period later.
     EXPECT_FALSE(ui.BoutEnvoi->isEnabled());
     EXPECT_FALSE(ui.EditCommande->isEnabled());
-    EXPECT_TRUE(banc.Fenetre().PeriodCommande->isActive());
+    EXPECT_TRUE(banc.Ui().PeriodCommande->isActive());
     ASSERT_TRUE(QTest::qWaitFor([&] { return ui.BoutEnvoi->isEnabled(); }, 2000));
     EXPECT_TRUE(ui.EditCommande->isEnabled());
-    EXPECT_FALSE(banc.Fenetre().PeriodCommande->isActive());
+    EXPECT_FALSE(banc.Ui().PeriodCommande->isActive());
     EXPECT_EQ(Journal(ui), QStringList({"03023334"}));
 }
 

@@ -279,7 +279,7 @@ TEST_F(Config, SystemRegisterWritesWordByWord)
 
 TEST_F(Config, ErrorBoxIsModalWithCaptionIconAndOneOkButton)
 {
-    fenetre->captureErreur = nullptr;  // the real box this time
+    Construit(nullptr);  // the real box this time
     QString titre, texte;
     QMessageBox::Icon icone = QMessageBox::NoIcon;
     QStringList boutons;

@@ -60,7 +60,7 @@ protected:
         f.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
     }
-    Ui::TFenetrePrincipale& ui() { return essai.ui(); }
+    WidgetsFenetre& ui() { return essai.ui(); }
 
     // The pairs of a group's widgets that touch, where one of them at least is a label.
     static std::vector<std::string> Contacts(const QWidget* groupe)

@@ -67,12 +67,12 @@ protected:
 
 TEST_F(Mesures, TimersAndDisplaysAtStart)
 {
-    EXPECT_EQ(fenetre->TimerAccel->interval(), 300);
-    EXPECT_EQ(fenetre->TimerTempe->interval(), 1000);
-    EXPECT_EQ(fenetre->TimerMonit->interval(), 319);
-    EXPECT_FALSE(fenetre->TimerAccel->isActive());
-    EXPECT_FALSE(fenetre->TimerTempe->isActive());
-    EXPECT_FALSE(fenetre->TimerMonit->isActive());
+    EXPECT_EQ(ui().TimerAccel->interval(), 300);
+    EXPECT_EQ(ui().TimerTempe->interval(), 1000);
+    EXPECT_EQ(ui().TimerMonit->interval(), 319);
+    EXPECT_FALSE(ui().TimerAccel->isActive());
+    EXPECT_FALSE(ui().TimerTempe->isActive());
+    EXPECT_FALSE(ui().TimerMonit->isActive());
     EXPECT_EQ(ui().LabelAccel->text(), "xxxx");
     EXPECT_EQ(ui().LabelTempe->text(), "xx");
     EXPECT_EQ(LedsAllumees(), 0);
@@ -83,7 +83,7 @@ TEST_F(Mesures, AccelerationPollAppliesIdentifierThenReadsWithItsTimerStopped)
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     ui().EditId->setValue(7);
     std::vector<bool> timerActif;
-    enregistreur::PendantAppel([&](const TAppel&) { timerActif.push_back(fenetre->TimerAccel->isActive()); });
+    enregistreur::PendantAppel([&](const TAppel&) { timerActif.push_back(ui().TimerAccel->isActive()); });
     enregistreur::AjouteReponse("ReadInputRegisters", kResOk, {0x3F, 0x80, 0x00, 0x00});
 
     ui().ChoixAcceleration->setChecked(true);
@@ -91,7 +91,7 @@ TEST_F(Mesures, AccelerationPollAppliesIdentifierThenReadsWithItsTimerStopped)
     EXPECT_EQ(Appels(), (std::vector<TAppel>{AppelIdentifiant(7), {"ReadInputRegisters", {0, 2}}}));
     EXPECT_EQ(timerActif, (std::vector<bool>{false, false}));
     EXPECT_EQ(ui().LabelAccel->text(), "1.00000");
-    EXPECT_TRUE(fenetre->TimerAccel->isActive());
+    EXPECT_TRUE(ui().TimerAccel->isActive());
 
     // A tick while the timer runs: stopped during the poll, running again after it.
     timerActif.clear();
@@ -99,11 +99,11 @@ TEST_F(Mesures, AccelerationPollAppliesIdentifierThenReadsWithItsTimerStopped)
     fenetre->TimerAccelTimer();
     EXPECT_EQ(timerActif, (std::vector<bool>{false, false}));
     EXPECT_EQ(ui().LabelAccel->text(), "-2.00000");
-    EXPECT_TRUE(fenetre->TimerAccel->isActive());
+    EXPECT_TRUE(ui().TimerAccel->isActive());
 
     ui().ChoixAcceleration->setChecked(false);
     EXPECT_EQ(Appels().size(), 4u);  // switching off sends nothing
-    EXPECT_FALSE(fenetre->TimerAccel->isActive());
+    EXPECT_FALSE(ui().TimerAccel->isActive());
     EXPECT_EQ(ui().LabelAccel->text(), "xxxx");
 }
 
@@ -111,7 +111,7 @@ TEST_F(Mesures, TemperaturePollShowsOneDecimalAtOnce)
 {
     QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
     std::vector<bool> timerActif;
-    enregistreur::PendantAppel([&](const TAppel&) { timerActif.push_back(fenetre->TimerTempe->isActive()); });
+    enregistreur::PendantAppel([&](const TAppel&) { timerActif.push_back(ui().TimerTempe->isActive()); });
     enregistreur::AjouteReponse("ReadInputRegisters", kResOk, {0x41, 0xB4, 0x00, 0x00});
 
     ui().ChoixTempe->setChecked(true);
@@ -119,17 +119,17 @@ TEST_F(Mesures, TemperaturePollShowsOneDecimalAtOnce)
     EXPECT_EQ(Appels(), (std::vector<TAppel>{AppelIdentifiant(1), {"ReadInputRegisters", {2, 2}}}));
     EXPECT_EQ(timerActif, (std::vector<bool>{false, false}));
     EXPECT_EQ(ui().LabelTempe->text(), "22,5");
-    EXPECT_TRUE(fenetre->TimerTempe->isActive());
+    EXPECT_TRUE(ui().TimerTempe->isActive());
 
     timerActif.clear();
     enregistreur::AjouteReponse("ReadInputRegisters", kResOk, {0xC1, 0xA0, 0x00, 0x00});
     fenetre->TimerTempeTimer();
     EXPECT_EQ(timerActif, (std::vector<bool>{false, false}));
     EXPECT_EQ(ui().LabelTempe->text(), "-20,0");
-    EXPECT_TRUE(fenetre->TimerTempe->isActive());
+    EXPECT_TRUE(ui().TimerTempe->isActive());
 
     ui().ChoixTempe->setChecked(false);
-    EXPECT_FALSE(fenetre->TimerTempe->isActive());
+    EXPECT_FALSE(ui().TimerTempe->isActive());
     EXPECT_EQ(ui().LabelTempe->text(), "xx");
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
@@ -139,18 +139,18 @@ TEST_F(Mesures, FailedOrValuelessReadsShowErrAndPollingGoesOn)
     enregistreur::AjouteReponse("ReadInputRegisters", kResNoAnswer);
     ui().ChoixAcceleration->setChecked(true);
     EXPECT_EQ(ui().LabelAccel->text(), "err");
-    EXPECT_TRUE(fenetre->TimerAccel->isActive());
+    EXPECT_TRUE(ui().TimerAccel->isActive());
 
     enregistreur::AjouteReponse("ReadInputRegisters", kResCrcError);
     ui().ChoixTempe->setChecked(true);
     EXPECT_EQ(ui().LabelTempe->text(), "err");
-    EXPECT_TRUE(fenetre->TimerTempe->isActive());
+    EXPECT_TRUE(ui().TimerTempe->isActive());
 
     // A float whose exponent field is 255 has no value.
     enregistreur::AjouteReponse("ReadInputRegisters", kResOk, {0x7F, 0xC0, 0x00, 0x00});
     fenetre->TimerTempeTimer();
     EXPECT_EQ(ui().LabelTempe->text(), "err");
-    EXPECT_TRUE(fenetre->TimerTempe->isActive());
+    EXPECT_TRUE(ui().TimerTempe->isActive());
     EXPECT_TRUE(erreurs.isEmpty());  // polling never opens a box
 }
 
@@ -168,14 +168,14 @@ TEST_F(Mesures, TimerTicksPollAgainAfterTheInterval)
 TEST_F(Mesures, MonitoringShowsLedsAndTheSevenValues)
 {
     std::vector<bool> timerActif;
-    enregistreur::PendantAppel([&](const TAppel&) { timerActif.push_back(fenetre->TimerMonit->isActive()); });
+    enregistreur::PendantAppel([&](const TAppel&) { timerActif.push_back(ui().TimerMonit->isActive()); });
     enregistreur::AjouteReponse("ReadInputRegisters", kResOk, ReponseMonit(0x0100, {1024, 1536, 1024, 0, 1024, 100, 0}));
 
     ui().ChoixMonitor->setChecked(true);
 
     EXPECT_EQ(Appels(), (std::vector<TAppel>{AppelIdentifiant(1), {"ReadInputRegisters", {4, 8}}}));
     EXPECT_EQ(timerActif, (std::vector<bool>{false, false}));
-    EXPECT_TRUE(fenetre->TimerMonit->isActive());
+    EXPECT_TRUE(ui().TimerMonit->isActive());
     EXPECT_EQ(LedsAllumees(), 16);
     EXPECT_EQ(LedsRouges(), std::vector<int>{1});
     EXPECT_EQ(ui().JvLED1->displayedColor(), kRouge);
@@ -198,7 +198,7 @@ TEST_F(Mesures, MonitoringShowsLedsAndTheSevenValues)
     EXPECT_EQ(ui().JvLED1->displayedColor(), kSarcelle);
     EXPECT_EQ(ui().MonitIsupply->text(), "50.00");
     EXPECT_EQ(ui().MonitVss->text(), "-1.04");
-    EXPECT_TRUE(fenetre->TimerMonit->isActive());
+    EXPECT_TRUE(ui().TimerMonit->isActive());
     EXPECT_TRUE(erreurs.isEmpty());
 
     // The next good read lights them again with fresh colours.
@@ -212,7 +212,7 @@ TEST_F(Mesures, MonitoringShowsLedsAndTheSevenValues)
     // Switching off darkens the LEDs and stops the timer; the values stay.
     ui().ChoixMonitor->setChecked(false);
     EXPECT_EQ(LedsAllumees(), 0);
-    EXPECT_FALSE(fenetre->TimerMonit->isActive());
+    EXPECT_FALSE(ui().TimerMonit->isActive());
     EXPECT_EQ(ui().MonitVout->text(), "0.00");
 }
 

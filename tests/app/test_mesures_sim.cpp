@@ -20,7 +20,7 @@ void PinFlottant(vantor::sim::SimSensor& capteur, int registre, std::uint16_t ha
     capteur.SetInput(registre + 1, bas);
 }
 
-int LedsAllumees(Ui::TFenetrePrincipale& ui)
+int LedsAllumees(WidgetsFenetre& ui)
 {
     int n = 0;
     for (TLed* led : {ui.JvLED1, ui.JvLED2, ui.JvLED3, ui.JvLED4, ui.JvLED5, ui.JvLED6, ui.JvLED7, ui.JvLED8,
@@ -56,7 +56,7 @@ TEST_F(MesuresSim, AccelerationShowsTheSensorAndPollingSurvivesSilence)
 
     banc.Ui().ChoixAcceleration->setChecked(false);
     EXPECT_EQ(banc.Ui().LabelAccel->text(), "xxxx");
-    EXPECT_FALSE(banc.Fenetre().TimerAccel->isActive());
+    EXPECT_FALSE(banc.Ui().TimerAccel->isActive());
     EXPECT_TRUE(banc.Erreurs().isEmpty());
 }
 
@@ -71,7 +71,7 @@ TEST_F(MesuresSim, TemperatureShowsErrOnWrongCrcAndComesBack)
 
     capteur.SetFaults({.wrongCrc = true});
     ASSERT_TRUE(QTest::qWaitFor([&] { return banc.Ui().LabelTempe->text() == "err"; }, 10000));
-    EXPECT_TRUE(banc.Fenetre().TimerTempe->isActive());
+    EXPECT_TRUE(banc.Ui().TimerTempe->isActive());
 
     capteur.SetFaults({});
     PinFlottant(capteur, 2, 0xC1A0, 0x0000);  // -20.0 degrees
@@ -108,7 +108,7 @@ TEST_F(MesuresSim, MonitoringShowsStatusAndValuesAndDarkensOnException)
     capteur.SetFaults({.exceptionCode = 4});
     ASSERT_TRUE(QTest::qWaitFor([&] { return LedsAllumees(ui) == 0; }, 10000));
     EXPECT_EQ(ui.MonitVout->text(), "5.00");  // values kept
-    EXPECT_TRUE(banc.Fenetre().TimerMonit->isActive());
+    EXPECT_TRUE(banc.Ui().TimerMonit->isActive());
 
     capteur.SetFaults({});
     capteur.SetInput(4, 0x0000);
@@ -117,7 +117,7 @@ TEST_F(MesuresSim, MonitoringShowsStatusAndValuesAndDarkensOnException)
 
     ui.ChoixMonitor->setChecked(false);
     EXPECT_EQ(LedsAllumees(ui), 0);
-    EXPECT_FALSE(banc.Fenetre().TimerMonit->isActive());
+    EXPECT_FALSE(banc.Ui().TimerMonit->isActive());
     EXPECT_TRUE(banc.Erreurs().isEmpty());
 }
 

@@ -24,13 +24,13 @@ using vantor::test::RepondeurFixe;
 
 // The tool's page stays hidden and disabled in the program; the tests enable it (without
 // showing it), as the operator would find it if it were shown.
-Ui::TFenetrePrincipale& PageOuverte(BancVantor& banc)
+WidgetsFenetre& PageOuverte(BancVantor& banc)
 {
     banc.Ui().TabLectureEcriture->setEnabled(true);
     return banc.Ui();
 }
 
-QStringList Journal(Ui::TFenetrePrincipale& ui)
+QStringList Journal(WidgetsFenetre& ui)
 {
     const QString texte = ui.MemoRecoit->toPlainText();
     return texte.isEmpty() ? QStringList() : texte.split('\n');
@@ -39,7 +39,7 @@ QStringList Journal(Ui::TFenetrePrincipale& ui)
 enum { kLecture = 0, kEcriture = 1 };
 enum { kSysteme = 0, kUtilisateur = 1 };
 
-void Prepare(Ui::TFenetrePrincipale& ui, int operation, int type, int adresse, int nombre,
+void Prepare(WidgetsFenetre& ui, int operation, int type, int adresse, int nombre,
              int param1 = 0, int param2 = 0)
 {
     ui.RadioGrpLecEcr->setItemIndex(operation);

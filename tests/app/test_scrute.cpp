@@ -84,7 +84,7 @@ int PositionApres(int adresse)
 // with the bar's position.
 class PendantScrutation {
 public:
-    PendantScrutation(Ui::TFenetrePrincipale& ui, int adresse, std::function<void()> action,
+    PendantScrutation(WidgetsFenetre& ui, int adresse, std::function<void()> action,
                       std::function<void(int)> espion = {})
     {
         EXPECT_LT(PositionApres(adresse - 1), PositionApres(adresse)) << "address " << adresse;
@@ -150,7 +150,7 @@ TEST(Scrutation, TrouveLesCapteurs1Et5EtRendLePortEtLIdentifiant)
     EXPECT_EQ(Textes(*ui.ListeScrute),
               QStringList({"Address 1 : sensor detected", "Address 5 : sensor detected"}));
     for (int i = 0; i < ui.ListeScrute->count(); ++i)
-        EXPECT_EQ(ui.ListeScrute->item(i)->icon().cacheKey(), banc.Fenetre().ListeImages->image(0).cacheKey());
+        EXPECT_EQ(ui.ListeScrute->item(i)->icon().cacheKey(), banc.Ui().ListeImages->image(0).cacheKey());
     EXPECT_EQ(ui.ListeScrute->currentRow(), 1);
     EXPECT_EQ(ui.PositionScrute->value(), 100);
     EXPECT_TRUE(banc.Erreurs().isEmpty()) << banc.Erreurs().join('|').toStdString();
@@ -426,11 +426,12 @@ TEST(Scrutation, FermerLaFenetrePendantLaScrutationLaFermeEnsuiteEtGardeLesRegla
 
     // The settings were written when the window closed: a new window restores them.
     ASSERT_TRUE(QFile::exists(banc.CheminReglages()));
-    TFenetrePrincipale relue(nullptr, banc.CheminReglages());
-    relue.captureErreur = [](const QString&) {};
+    BoitesEnregistrees boitesRelue;
+    TFenetrePrincipale relue(nullptr, banc.CheminReglages(), &boitesRelue);
     relue.show();
-    EXPECT_EQ(relue.ui->ChoixParite->currentIndex(), 1);
-    EXPECT_EQ(relue.ui->EditId->value(), 5);
+    const WidgetsFenetre ui2(relue);
+    EXPECT_EQ(ui2.ChoixParite->currentIndex(), 1);
+    EXPECT_EQ(ui2.EditId->value(), 5);
     relue.hide();
 }
 

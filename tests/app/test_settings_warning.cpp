@@ -1,10 +1,14 @@
 // The warning the window shows once when it could not use its settings file: it says what really
 // happened to the file. A file moved aside is named as it was kept; a directory, a FIFO, a link to
 // a FIFO or a file that may not be written is left as it is, and the box says so.
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -108,6 +112,56 @@ TEST(AvertissementReglages, AReadOnlyUnreadableFileIsLeftAsItIs)
     EXPECT_TRUE(texte.endsWith(kLaisse)) << texte.toStdString();
     EXPECT_EQ(Lit(essai.Fichier()), "pas du XML");
     EXPECT_EQ(Entrees(essai.dossier.path()), QStringList{"AppVantor.xml"});
+}
+
+// Without boxes of its own the window shows the real warning: modal, under the window's caption,
+// with the warning icon and one "OK" button.
+TEST(AvertissementReglages, TheRealWarningIsAModalBoxWithTheWindowCaption)
+{
+    FenetreEssai essai;
+    ASSERT_TRUE(QDir().mkdir(essai.Fichier()));
+    QString titre, texte;
+    QMessageBox::Icon icone = QMessageBox::NoIcon;
+    QStringList boutons;
+    bool modale = false;
+    bool vue = false;
+    // Looks for the box while it is open, notes what it shows, and closes it with its button.
+    QTimer cherche;
+    cherche.setInterval(10);
+    QObject::connect(&cherche, &QTimer::timeout, [&] {
+        auto* boite = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (boite == nullptr)
+            return;
+        cherche.stop();
+        vue = true;
+        titre = boite->windowTitle();
+        texte = boite->text();
+        icone = boite->icon();
+        modale = boite->isModal();
+        for (QAbstractButton* b : boite->buttons())
+            boutons << b->text().remove('&');
+        if (!boite->buttons().isEmpty())
+            boite->buttons().first()->click();
+        else
+            boite->reject();
+    });
+    cherche.start();
+    TFenetrePrincipale& f = essai.Cree(FenetreEssai::kBoitesReelles);
+    f.show();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return vue; }));
+    cherche.stop();
+    EXPECT_TRUE(f.close());
+    essai.fenetre.reset();
+
+    ASSERT_TRUE(vue);
+    EXPECT_EQ(titre, QStringLiteral("Vantor user application software. V1.0"));
+    EXPECT_TRUE(texte.startsWith(QStringLiteral("The settings file \"%1\" could not be read").arg(essai.Fichier())))
+        << texte.toStdString();
+    EXPECT_TRUE(texte.endsWith(kLaisse)) << texte.toStdString();
+    EXPECT_EQ(icone, QMessageBox::Warning);
+    EXPECT_TRUE(modale);
+    EXPECT_EQ(boutons, QStringList{"OK"});
+    EXPECT_TRUE(essai.avertissements.isEmpty());
 }
 
 // Two unreadable files in a row: each one is kept, and each box names the file it was kept as.

@@ -71,7 +71,7 @@ TEST(Demarrage, FirstStartConfiguresOpensThenConfiguresAgainAtFirstShowing)
 
     Montre(f);
     EXPECT_EQ(enregistreur::Appels(), (Appels{Config(-1, 2, 3, 1), kOpen, Config(-1, 2, 3, 1)}));
-    EXPECT_TRUE(f.StockApp->Restored());
+    EXPECT_TRUE(f.ReglagesRestaures());
     EXPECT_TRUE(essai.avertissements.isEmpty());
 
     // Later showings hand the widgets to the driver again, without restoring anything.

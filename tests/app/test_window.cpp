@@ -17,7 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <tuple>
+#include <stdexcept>
 
 #include "FenetreEssai.h"
 #include "WidgetsVantorChoix.h"
@@ -32,7 +32,7 @@ class Fenetre : public ::testing::Test {
 protected:
     void SetUp() override { essai.Cree(); }
     QWidget* W(const char* nom) { return essai.fenetre->findChild<QWidget*>(QString::fromLatin1(nom)); }
-    Ui::TFenetrePrincipale& ui() { return essai.ui(); }
+    WidgetsFenetre& ui() { return essai.ui(); }
     FenetreEssai essai;
 };
 
@@ -337,24 +337,77 @@ TEST_F(Fenetre, InitialValuesRangesAndStates)
                   b->icon().pixmap(QSize(18, 18), QIcon::Normal).toImage());
     }
     EXPECT_TRUE(u.BoutReset->icon().isNull());
-    ASSERT_EQ(essai.fenetre->ListeImages->count(), 3);
-    for (const QIcon& i : essai.fenetre->ListeImages->images())
+    ASSERT_EQ(u.ListeImages->count(), 3);
+    for (const QIcon& i : u.ListeImages->images())
         EXPECT_EQ(i.actualSize(QSize(16, 16)), QSize(16, 16));
+}
+
+// Whether code outside the window can name one of its members.
+template <class F>
+concept UiAtteignable = requires(F& f) { f.ui; };
+template <class F>
+concept TimersAtteignables = requires(F& f) {
+    f.TimerAccel;
+    f.TimerTempe;
+    f.TimerMonit;
+    f.PeriodCommande;
+    f.TimerMonitoring;
+};
+template <class F>
+concept ListeImagesAtteignable = requires(F& f) { f.ListeImages; };
+template <class F>
+concept StocksAtteignables = requires(F& f) {
+    f.StockAppXml;
+    f.StockApp;
+};
+template <class F>
+concept CapturesAtteignables = requires(F& f) { f.captureErreur; } || requires(F& f) { f.captureAvertissement; };
+
+TEST_F(Fenetre, ItsWidgetsTimersImageListAndStoresAreItsOwn)
+{
+    EXPECT_FALSE(UiAtteignable<TFenetrePrincipale>);
+    EXPECT_FALSE(TimersAtteignables<TFenetrePrincipale>);
+    EXPECT_FALSE(ListeImagesAtteignable<TFenetrePrincipale>);
+    EXPECT_FALSE(StocksAtteignables<TFenetrePrincipale>);
+    // Its message boxes go to the one interface given to its constructor.
+    EXPECT_FALSE(CapturesAtteignables<TFenetrePrincipale>);
+}
+
+TEST_F(Fenetre, ALookUpByNameFailsLoudlyOnAWrongNameOrKind)
+{
+    TFenetrePrincipale& f = *essai.fenetre;
+    EXPECT_EQ(ParNom<TComboChoix>(f, "ChoixPort"), f.findChild<TComboChoix*>(QStringLiteral("ChoixPort")));
+    EXPECT_EQ(ParNom<QTimer>(f, "TimerAccel"), f.findChild<QTimer*>(QStringLiteral("TimerAccel")));
+    EXPECT_EQ(ParNom<QTimer>(f, "TimerAccel"), ui().TimerAccel);
+    // A misspelt name, and the right name with the wrong kind.
+    EXPECT_THROW(ParNom<QTimer>(f, "TimerAcel"), std::logic_error);
+    EXPECT_THROW(ParNom<QCheckBox>(f, "ChoixPort"), std::logic_error);
+    try {
+        ParNom<QCheckBox>(f, "ChoixPort");
+    } catch (const std::logic_error& e) {
+        EXPECT_STREQ(e.what(), "\"ChoixPort\" is a TComboChoix, not a QCheckBox");
+    }
+    // A name given twice no longer selects one object.
+    QTimer intrus(&f);
+    intrus.setObjectName(QStringLiteral("TimerAccel"));
+    EXPECT_THROW(ParNom<QTimer>(f, "TimerAccel"), std::logic_error);
+    EXPECT_THROW(WidgetsFenetre{f}, std::logic_error);
 }
 
 TEST_F(Fenetre, NonVisualMembersAreFoundByTheirNames)
 {
     TFenetrePrincipale& f = *essai.fenetre;
-    const std::tuple<const char*, QTimer*, int> timers[] = {{"TimerAccel", f.TimerAccel, 300},
-                                                            {"TimerTempe", f.TimerTempe, 1000},
-                                                            {"TimerMonit", f.TimerMonit, 319},
-                                                            {"PeriodCommande", f.PeriodCommande, 1000},
-                                                            {"TimerMonitoring", f.TimerMonitoring, 1000}};
-    for (const auto& [nom, membre, ms] : timers) {
+    const std::pair<const char*, int> timers[] = {{"TimerAccel", 300},
+                                                  {"TimerTempe", 1000},
+                                                  {"TimerMonit", 319},
+                                                  {"PeriodCommande", 1000},
+                                                  {"TimerMonitoring", 1000}};
+    for (const auto& [nom, ms] : timers) {
         SCOPED_TRACE(nom);
         auto* t = f.findChild<QTimer*>(QString::fromLatin1(nom));
         ASSERT_NE(t, nullptr);
-        EXPECT_EQ(t, membre);
+        // One timer under each name: the one the window's handlers start and stop.
+        EXPECT_EQ(f.findChildren<QTimer*>(QString::fromLatin1(nom)).size(), 1);
         EXPECT_EQ(t->interval(), ms);
         EXPECT_FALSE(t->isActive());
     }
@@ -396,7 +449,7 @@ Teinte TeinteDe(const QIcon& icone)
 
 TEST_F(Fenetre, TheImageListHoldsAGlobeGearsAndAGreyModule)
 {
-    const TListeImages* liste = essai.fenetre->ListeImages;
+    const TListeImages* liste = ui().ListeImages;
     ASSERT_EQ(liste->count(), 3);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(liste->image(i).pixmap(QSize(16, 16)).size(), QSize(16, 16)) << i;
@@ -417,9 +470,9 @@ TEST_F(Fenetre, TheImageListHoldsAGlobeGearsAndAGreyModule)
 
 TEST_F(Fenetre, TimersAreStoppedWithTheirIntervals)
 {
-    TFenetrePrincipale& f = *essai.fenetre;
-    const std::pair<QTimer*, int> timers[] = {{f.TimerAccel, 300}, {f.TimerTempe, 1000}, {f.TimerMonit, 319},
-                                              {f.PeriodCommande, 1000}, {f.TimerMonitoring, 1000}};
+    auto& u = ui();
+    const std::pair<QTimer*, int> timers[] = {{u.TimerAccel, 300}, {u.TimerTempe, 1000}, {u.TimerMonit, 319},
+                                              {u.PeriodCommande, 1000}, {u.TimerMonitoring, 1000}};
     for (const auto& [t, ms] : timers) {
         EXPECT_FALSE(t->isActive());
         EXPECT_EQ(t->interval(), ms);
@@ -651,25 +704,24 @@ TEST_F(Fenetre, ComboChangeComesFromTheUserOnly)
 TEST_F(Fenetre, CheckBoxHandlersRunWhenTheStateIsSetFromCode)
 {
     // Ticking "Period" from code starts the periodic command timer through its handler.
-    TFenetrePrincipale& f = *essai.fenetre;
     ui().EditCommande->setText(QStringLiteral("03 00 00 00 01"));
     enregistreur::Reinitialise();
     ui().ChoixPeriodique->setChecked(true);
-    EXPECT_TRUE(f.PeriodCommande->isActive());
+    EXPECT_TRUE(ui().PeriodCommande->isActive());
     EXPECT_EQ(enregistreur::AppelsDe("exchange").size(), 1u);
     ui().ChoixPeriodique->setChecked(false);
-    f.PeriodCommande->stop();
+    ui().PeriodCommande->stop();
 
     // Acceleration: its handler reads at once and starts the timer.
     enregistreur::Reinitialise();
     ui().ChoixAcceleration->setChecked(true);
     EXPECT_FALSE(enregistreur::AppelsDe("ReadInputRegisters").empty());
-    EXPECT_TRUE(f.TimerAccel->isActive());
+    EXPECT_TRUE(ui().TimerAccel->isActive());
     const auto n = enregistreur::Appels().size();
     ui().ChoixAcceleration->setChecked(true);  // no change, no click
     EXPECT_EQ(enregistreur::Appels().size(), n);
     ui().ChoixAcceleration->setChecked(false);
-    EXPECT_FALSE(f.TimerAccel->isActive());
+    EXPECT_FALSE(ui().TimerAccel->isActive());
 }
 
 TEST_F(Fenetre, RadioGroupReportsEveryChangeOfItsItem)
