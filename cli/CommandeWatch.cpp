@@ -34,19 +34,26 @@ struct TEchantillon {
 std::string EnteteCsv()
 {
     std::string entete = "time,acceleration_g,temperature_c,status";
-    for (const auto& legende : kLegendesMonitoring)
-        entete += "," + std::string(legende);
+    for (const auto& legende : kLegendesMonitoring) {
+        entete += ',';
+        entete += legende;
+    }
     return entete + ",error";
 }
 
 std::string LigneCsv(const TEchantillon& e)
 {
     std::string ligne = e.horodatage;
-    ligne += "," + (e.acceleration.Ok() ? ChaineMesure(e.acceleration.valeur, 5) : std::string());
-    ligne += "," + (e.temperature.Ok() ? ChaineMesure(e.temperature.valeur, 1) : std::string());
-    ligne += "," + (e.monitoring.Ok() ? TexteMot(e.monitoring.valeur.etat) : std::string());
+    // Field by field, without "," + text temporaries (GCC 12 misreads those at -O2).
+    const auto champ = [&ligne](const std::string& texte) {
+        ligne += ',';
+        ligne += texte;
+    };
+    champ(e.acceleration.Ok() ? ChaineMesure(e.acceleration.valeur, 5) : std::string());
+    champ(e.temperature.Ok() ? ChaineMesure(e.temperature.valeur, 1) : std::string());
+    champ(e.monitoring.Ok() ? TexteMot(e.monitoring.valeur.etat) : std::string());
     for (std::size_t i = 0; i < 7; ++i)
-        ligne += "," + (e.monitoring.Ok() ? ChaineMesure(e.monitoring.valeur.valeurs[i], 2) : std::string());
+        champ(e.monitoring.Ok() ? ChaineMesure(e.monitoring.valeur.valeurs[i], 2) : std::string());
     ligne += ",";
     if (!e.Complet())
         ligne += TEchecCli::Message(e.PremierEchec());  // the driver's texts have no comma
