@@ -159,7 +159,8 @@ int main(int argc, char* argv[])
     std::printf("  of which: to main %.3f s, simulator %.3f s, application object %.3f s, window built "
                 "(driver open pause included) %.3f s\n",
                 avantMain - debut, simPret - avantMain, appPrete - simPret, construite);
-    std::printf("peak RSS, idle window     %.1f MB (current %.1f MB)\n", rssPicKo / 1024.0, rssRepos / 1024.0);
+    std::printf("peak RSS, idle window     %.1f MB (current %.1f MB)\n", static_cast<double>(rssPicKo) / 1024.0,
+                static_cast<double>(rssRepos) / 1024.0);
     std::printf("settings save             first %.2f ms (creates the file), then median %.2f ms, max %.2f ms "
                 "over %zu saves\n",
                 premiere, suivantes[suivantes.size() / 2], suivantes.back(), suivantes.size());

@@ -117,7 +117,7 @@ SimSensor& SimBus::AddSensor(std::uint8_t address)
                                                     impl_->options.seed + n);
     state->wakeBus = [fd = impl_->wake[1]] {
         const char b = 1;
-        [[maybe_unused]] const auto n = write(fd, &b, 1);
+        [[maybe_unused]] const auto written = write(fd, &b, 1);
     };
     impl_->sensors.push_back(std::unique_ptr<SimSensor>(new SimSensor(std::move(state))));
     return *impl_->sensors.back();

@@ -183,8 +183,8 @@ termios AllSet()
 
 TEST(TermiosSettings, RawEightBitLineWithoutFlowControl)
 {
-    for (std::uint8_t parity : {0, 1, 2, 9}) {
-        for (std::uint8_t stop : {0, 1, 5}) {
+    for (std::uint8_t parity : {std::uint8_t{0}, std::uint8_t{1}, std::uint8_t{2}, std::uint8_t{9}}) {
+        for (std::uint8_t stop : {std::uint8_t{0}, std::uint8_t{1}, std::uint8_t{5}}) {
             const termios t = TermiosFor(AllSet(), {9600, parity, stop});
             const bool withParity = parity == 1 || parity == 2;
             SCOPED_TRACE(::testing::Message() << "parity " << int(parity) << " stop " << int(stop));
