@@ -107,9 +107,10 @@ void Transactions(std::int32_t baudCode, bool held, int count)
     const double wall = MsSince(t0);
     const double cpu = ThreadCpuMs() - cpu0;
     MODBUS_ClosePort();
-    std::printf("    baud code %d, port %-6s: %3d reads in %7.1f ms = %6.2f /s, %6.1f ms each, CPU %.3f ms each, %d failed%s\n",
-                baudCode, held ? "held" : "closed", count, wall, count * 1000.0 / wall, wall / count, cpu / count, failures,
-                codes.c_str());
+    std::printf(
+        "    baud code %d, port %-6s: %3d reads in %7.1f ms = %6.2f /s, %6.1f ms each, CPU %.3f ms each, %d failed%s\n",
+        baudCode, held ? "held" : "closed", count, wall, count * 1000.0 / wall, wall / count, cpu / count, failures,
+        codes.c_str());
 }
 
 }  // namespace

@@ -46,8 +46,8 @@ int CommandeReset(const TOptionsCli& o, TSortieCli& sortie)
         sortie.FinProgres();
         if (!revenu) {
             FermeLigne();
-            throw TEchecCli("the sensor did not answer within " + std::to_string(duree.count()) + " ms after the reset ("
-                                + TEchecCli::Message(dernier) + ")",
+            throw TEchecCli("the sensor did not answer within " + std::to_string(duree.count())
+                                + " ms after the reset (" + TEchecCli::Message(dernier) + ")",
                             dernier);
         }
     }

@@ -25,7 +25,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::size_t kMaxFrame = 512;       // longer bursts are garbage anyway
+constexpr std::size_t kMaxFrame = 512;  // longer bursts are garbage anyway
 constexpr auto kBabblePeriod = 1ms;
 constexpr auto kMinSilence = std::chrono::microseconds(1750);
 
@@ -107,14 +107,17 @@ void SimBus::Stop()
     impl_->thread.join();
 }
 
-const std::string& SimBus::DevicePath() const { return impl_->pty.path; }
+const std::string& SimBus::DevicePath() const
+{
+    return impl_->pty.path;
+}
 
 SimSensor& SimBus::AddSensor(std::uint8_t address)
 {
     const std::lock_guard<std::mutex> lock(impl_->mutex);
     const auto n = static_cast<std::uint32_t>(impl_->sensors.size());
-    auto state = std::make_shared<SimSensor::State>(address, "AB" + std::to_string(123456 + n),
-                                                    impl_->options.seed + n);
+    auto state =
+        std::make_shared<SimSensor::State>(address, "AB" + std::to_string(123456 + n), impl_->options.seed + n);
     state->wakeBus = [fd = impl_->wake[1]] {
         const char b = 1;
         [[maybe_unused]] const auto written = write(fd, &b, 1);
@@ -226,7 +229,8 @@ void SimBus::Impl::Serve()
         }
 
         now = Clock::now();
-        std::stable_sort(pending.begin(), pending.end(), [](const Pending& a, const Pending& b) { return a.due < b.due; });
+        std::stable_sort(pending.begin(), pending.end(),
+                         [](const Pending& a, const Pending& b) { return a.due < b.due; });
         while (!pending.empty() && pending.front().due <= now) {
             Send(pending.front().bytes);
             pending.erase(pending.begin());
@@ -248,7 +252,8 @@ void SimBus::Impl::Receive(Clock::time_point now)
         const ssize_t n = read(pty.master, buf, sizeof buf);
         if (n > 0) {
             if (rx.size() < kMaxFrame)
-                rx.insert(rx.end(), buf, buf + std::min<std::size_t>(static_cast<std::size_t>(n), kMaxFrame - rx.size()));
+                rx.insert(rx.end(), buf,
+                          buf + std::min<std::size_t>(static_cast<std::size_t>(n), kMaxFrame - rx.size()));
             lastRx = now;
             continue;
         }
@@ -336,7 +341,6 @@ void SimBus::Impl::HandleFrame(const Bytes& frame, Clock::time_point now)
             for (const auto& [a, b] : baudChanges)
                 baudCallback(a, b);
     }
-
 }
 
 void SimBus::Impl::Record(Bytes frame)
