@@ -356,7 +356,7 @@ bool EcritSurPlace(const QString& path, const QByteArray& bytes, const QByteArra
 QString MetDeCote(const QString& path)
 {
     for (int i = 0; i < kMaxMisDeCote; ++i) {
-        const QString name = i == 0 ? path + QStringLiteral(".bad") : QStringLiteral("%1.bad.%2").arg(path).arg(i);
+        QString name = i == 0 ? path + QStringLiteral(".bad") : QStringLiteral("%1.bad.%2").arg(path).arg(i);
         const QFileInfo taken(name);
         if (taken.exists() || taken.isSymLink())
             continue;

@@ -26,9 +26,9 @@ int CommandeReset(const TOptionsCli& o, TSortieCli& sortie)
         throw TEchecCli(code);
     const auto envoi = THorloge::now();
 
-    bool revenu = false;
     std::chrono::milliseconds duree{0};
     if (o.attendre) {
+        bool revenu = false;
         const auto delai = o.delaiMs > 0 ? std::chrono::milliseconds(o.delaiMs) : kDelaiReset;
         TResultCode dernier = kResOk;
         for (;;) {

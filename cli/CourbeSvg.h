@@ -7,7 +7,7 @@
 #include <vector>
 
 struct TPointCourbe {
-    double t;                      // seconds since the start of the recording
+    double t = 0.0;                // seconds since the start of the recording
     std::optional<double> valeur;  // none: the read failed (the curve passes over it)
 };
 

@@ -130,7 +130,8 @@ std::string SingleToHexText(double x)
     const auto octet0 = static_cast<std::uint8_t>((biaise >> 1) | (negatif ? 0x80 : 0x00));
     double t = std::ldexp(a, -e) * 128.0;
     const double entier1 = std::floor(t);
-    const auto octet1 = static_cast<std::uint8_t>((static_cast<unsigned>(entier1) & 0x7F) | ((biaise & 1) << 7));
+    const auto octet1 = static_cast<std::uint8_t>((static_cast<unsigned>(entier1) & 0x7Fu)
+                                                  | ((static_cast<unsigned>(biaise) & 1u) << 7));
     t = (t - entier1) * 256.0;
     const double entier2 = std::floor(t);
     t = (t - entier2) * 256.0;

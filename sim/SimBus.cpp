@@ -28,6 +28,8 @@ using namespace std::chrono_literals;
 constexpr std::size_t kMaxFrame = 512;  // longer bursts are garbage anyway
 constexpr auto kBabblePeriod = 1ms;
 constexpr auto kMinSilence = std::chrono::microseconds(1750);
+// How long the master side is left alone after its line hung up or failed.
+constexpr auto kMasterMutedAfterFault = std::chrono::milliseconds(10);
 
 // 3.5 character times of 11 bits, at least 1.75 ms.
 Clock::duration Silence(int baud)
@@ -43,6 +45,7 @@ Clock::duration Silence(int baud)
 struct SimBus::Impl {
     struct Pending {
         Clock::time_point due;
+        // cppcheck-suppress unusedStructMember ; read through pending.front() when it is due
         Bytes bytes;
     };
 
@@ -220,7 +223,7 @@ void SimBus::Impl::Serve()
         if (r > 0 && (fds[1].revents & POLLIN))
             Receive(now);
         else if (r > 0 && (fds[1].revents & (POLLHUP | POLLERR)))
-            masterMutedUntil = now + 10ms;  // no client: do not spin on the hang-up
+            masterMutedUntil = now + kMasterMutedAfterFault;  // no client: do not spin on the hang-up
 
         Bytes frame;
         if (!rx.empty() && now - lastRx >= silence) {
@@ -260,7 +263,7 @@ void SimBus::Impl::Receive(Clock::time_point now)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN)
-            masterMutedUntil = now + 10ms;
+            masterMutedUntil = now + kMasterMutedAfterFault;
         break;
     }
     silence = Silence(options.lineBaud > 0 ? options.lineBaud : LineSpeed(pty));
@@ -286,7 +289,7 @@ void SimBus::Impl::HandleFrame(const Bytes& frame, Clock::time_point now)
     std::function<void(std::uint8_t, std::uint8_t)> baudCallback;
     {
         const std::lock_guard<std::mutex> lock(mutex);
-        for (auto& s : sensors)
+        for (const auto& s : sensors)
             states.push_back(s->state_.get());
         baudCallback = onBaud;
     }

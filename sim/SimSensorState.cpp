@@ -18,7 +18,7 @@ std::array<std::uint16_t, 2> WordsOfFloat(float value)
     return {static_cast<std::uint16_t>(bits >> 16), static_cast<std::uint16_t>(bits & 0xFFFF)};
 }
 
-SimSensor::State::State(std::uint8_t address_, std::string serialText, std::uint32_t seed)
+SimSensor::State::State(std::uint8_t address_, const std::string& serialText, std::uint32_t seed)
     : address(address_), signals(seed)
 {
     SetSerialLocked(serialText);

@@ -33,7 +33,7 @@ inline constexpr double kTemperatureLow = -20.0;
 inline constexpr double kTemperatureHigh = 70.0;
 
 struct SimSensor::State {
-    State(std::uint8_t address, std::string serial, std::uint32_t seed);
+    State(std::uint8_t address, const std::string& serial, std::uint32_t seed);
 
     mutable std::mutex mutex;
     const Clock::time_point born = Clock::now();
