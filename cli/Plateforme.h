@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -22,7 +23,13 @@ void Attends(std::chrono::milliseconds duree);
 std::string DossierProgramme();
 
 // The value of an environment variable, if it is set.
-std::optional<std::string> Environnement(const char* nom);
+inline std::optional<std::string> Environnement(const char* nom)
+{
+    const char* valeur = std::getenv(nom);
+    if (valeur == nullptr)
+        return std::nullopt;
+    return std::string(valeur);
+}
 
 // A moment as ISO 8601 text in UTC with milliseconds: "2024-05-01T12:00:00.123Z".
 std::string HorodatageIso(std::chrono::system_clock::time_point instant);

@@ -64,14 +64,6 @@ std::string DossierProgramme()
     return barre == std::string::npos ? std::string() : exe.substr(0, barre);
 }
 
-std::optional<std::string> Environnement(const char* nom)
-{
-    const char* valeur = std::getenv(nom);
-    if (valeur == nullptr)
-        return std::nullopt;
-    return std::string(valeur);
-}
-
 std::string HorodatageIso(std::chrono::system_clock::time_point instant)
 {
     using namespace std::chrono;
