@@ -27,8 +27,14 @@
 QString TexteMesure(double valeur, int decimales, const QLocale& locale = QLocale());
 
 // Acceleration in g: 5 decimals. Temperature in degrees Celsius: 1 decimal.
-inline QString TexteAcceleration(double g) { return TexteMesure(g, 5); }
-inline QString TexteTemperature(double degres) { return TexteMesure(degres, 1); }
+inline QString TexteAcceleration(double g)
+{
+    return TexteMesure(g, 5);
+}
+inline QString TexteTemperature(double degres)
+{
+    return TexteMesure(degres, 1);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Status LEDs: a set bit shows red, a clear bit lime.

@@ -6,8 +6,7 @@
 #include <QSpinBox>
 #include <QWidget>
 
-TStockApp::TStockApp(TStockAppXml& store, QWidget& window, const QString& basePath,
-                     const QStringList& storedProps)
+TStockApp::TStockApp(TStockAppXml& store, QWidget& window, const QString& basePath, const QStringList& storedProps)
     : store_(store), window_(window), basePath_(basePath), storedProps_(storedProps)
 {
     if (!basePath_.isEmpty() && !basePath_.endsWith(QLatin1Char('\\')))

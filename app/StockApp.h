@@ -15,12 +15,10 @@ class TStockAppXml;
 
 class TStockApp {
 public:
-    TStockApp(TStockAppXml& store, QWidget& window,
-              const QString& basePath = QStringLiteral("FenetrePrincipale\\"),
+    TStockApp(TStockAppXml& store, QWidget& window, const QString& basePath = QStringLiteral("FenetrePrincipale\\"),
               const QStringList& storedProps = {QStringLiteral("ChoixPort.ItemIndex"),
                                                 QStringLiteral("ChoixParite.ItemIndex"),
-                                                QStringLiteral("ChoixBR.ItemIndex"),
-                                                QStringLiteral("EditId.Value")});
+                                                QStringLiteral("ChoixBR.ItemIndex"), QStringLiteral("EditId.Value")});
 
     // Version of the stored layout: stored values are applied only when the file's version is at
     // least this one.

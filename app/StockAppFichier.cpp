@@ -151,8 +151,7 @@ bool SupprimeSiLibre(const QString& path)
     struct stat named {};
     bool ok = ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
     // Still the same file under that name: nothing was renamed onto it meanwhile.
-    ok = ok && ::lstat(native.constData(), &named) == 0 && named.st_dev == held.st_dev &&
-         named.st_ino == held.st_ino;
+    ok = ok && ::lstat(native.constData(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino;
     ok = ok && ::unlink(native.constData()) == 0;
     ::close(fd);
     return ok;
@@ -240,9 +239,7 @@ TLecture Lit(const QString& path, qint64 maxSize)
     QFile file;
     QString raison;
     switch (OuvreRegulier(file, path, QIODevice::ReadOnly, raison, &lu.lectureSeule)) {
-    case TOuverture::Absent:
-        lu.etat = TLecture::TEtat::Absent;
-        return lu;
+    case TOuverture::Absent: lu.etat = TLecture::TEtat::Absent; return lu;
     case TOuverture::PasRegulier:
         lu.etat = TLecture::TEtat::PasUnFichier;
         lu.raison = raison.isEmpty() ? QStringLiteral("the path is not a regular file") : raison;
@@ -251,8 +248,7 @@ TLecture Lit(const QString& path, qint64 maxSize)
         lu.etat = TLecture::TEtat::Illisible;
         lu.raison = raison;
         return lu;
-    case TOuverture::Ouvert:
-        break;
+    case TOuverture::Ouvert: break;
     }
     const QString tooLarge = QStringLiteral("the file is larger than %1 bytes").arg(maxSize);
     lu.etat = TLecture::TEtat::Illisible;
@@ -360,7 +356,7 @@ bool EcritSurPlace(const QString& path, const QByteArray& bytes, const QByteArra
 QString MetDeCote(const QString& path)
 {
     for (int i = 0; i < kMaxMisDeCote; ++i) {
-        const QString name = i == 0 ? path + QStringLiteral(".bad") : QStringLiteral("%1.bad.%2").arg(path).arg(i);
+        QString name = i == 0 ? path + QStringLiteral(".bad") : QStringLiteral("%1.bad.%2").arg(path).arg(i);
         const QFileInfo taken(name);
         if (taken.exists() || taken.isSymLink())
             continue;
@@ -386,10 +382,10 @@ int NettoieTemporaires(const QString& target, const QString& legacyPrefix, const
     int removed = 0;
     for (const QFileInfo& entry : entries) {
         const QString name = entry.fileName();
-        const bool saveFileName = name.size() == saveFilePrefix.size() + 6 && name.startsWith(saveFilePrefix) &&
-                                  PartieAleatoire(QStringView(name).right(6), false);
-        const bool legacyName = !legacyPrefix.isEmpty() && name.size() == legacyPrefix.size() + 6 &&
-                                name.startsWith(legacyPrefix) && PartieAleatoire(QStringView(name).right(6), true);
+        const bool saveFileName = name.size() == saveFilePrefix.size() + 6 && name.startsWith(saveFilePrefix)
+                                  && PartieAleatoire(QStringView(name).right(6), false);
+        const bool legacyName = !legacyPrefix.isEmpty() && name.size() == legacyPrefix.size() + 6
+                                && name.startsWith(legacyPrefix) && PartieAleatoire(QStringView(name).right(6), true);
         if (!saveFileName && !legacyName)
             continue;
         if (entry.isSymLink() || !entry.isFile() || !DeCetUtilisateur(entry))

@@ -33,7 +33,7 @@ struct TLecture {
     };
     TEtat etat = TEtat::Absent;
     QByteArray octets;
-    QString raison;            // why the file was not read, for the warning
+    QString raison;  // why the file was not read, for the warning
     // The file exists and nobody has write permission on it (the read-only attribute on Windows).
     bool lectureSeule = false;
 };

@@ -86,7 +86,7 @@ struct TTarget {
             return text.toLatin1();
         if (!name.isEmpty()) {
             QStringEncoder encoder(name.constData(), withMark && byteOrderMark ? QStringConverter::Flag::WriteBom
-                                                                              : QStringConverter::Flag::Default);
+                                                                               : QStringConverter::Flag::Default);
             if (encoder.isValid())
                 return encoder.encode(text);
         }
@@ -119,9 +119,7 @@ void AppendEscaped(QString& out, const QString& text, bool attribute, const TTar
         case '&': out += QLatin1String("&amp;"); continue;
         case '<': out += QLatin1String("&lt;"); continue;
         case '>': out += QLatin1String("&gt;"); continue;
-        case '"':
-            out += attribute ? QLatin1String("&quot;") : QLatin1String("\"");
-            continue;
+        case '"': out += attribute ? QLatin1String("&quot;") : QLatin1String("\""); continue;
         case '\r': out += QLatin1String("&#13;"); continue;
         case '\n':
             // Inside an attribute a raw line break would be read back as a blank.
@@ -298,8 +296,7 @@ bool TStockAppXml::ParseDocument(const QByteArray& bytes, QString& reason)
             element->name = reader.qualifiedName().toString();
             element->attributes.reserve(static_cast<size_t>(attributes.size()));
             for (const QXmlStreamAttribute& attribute : attributes)
-                element->attributes.emplace_back(attribute.qualifiedName().toString(),
-                                                 attribute.value().toString());
+                element->attributes.emplace_back(attribute.qualifiedName().toString(), attribute.value().toString());
             open.push_back(element);
             break;
         }

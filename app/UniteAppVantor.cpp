@@ -129,8 +129,8 @@ bool TFenetrePrincipale::ReglagesRestaures() const
 void TFenetrePrincipale::PrepareWidgets()
 {
     // Fixed single border: neither resizable nor maximisable.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(472, 424);
 
     // Pages marked in the description keep their tab hidden.
@@ -211,16 +211,16 @@ void TFenetrePrincipale::FormCreate()
 {
     setWindowTitle(QStringLiteral("Vantor user application software. V1.0"));
     ui->EditId->setText(QStringLiteral("1"));
-    MODBUS_SetupConnect(ui->ChoixPort->currentIndex(), ui->ChoixParite->currentIndex(),
-                        ui->ChoixBR->currentIndex(), ui->EditId->value());
+    MODBUS_SetupConnect(ui->ChoixPort->currentIndex(), ui->ChoixParite->currentIndex(), ui->ChoixBR->currentIndex(),
+                        ui->EditId->value());
     ui->TabControleFonctions->setCurrentIndex(0);
     MODBUS_OpenPort();
 }
 
 void TFenetrePrincipale::FormShow()
 {
-    MODBUS_SetupConnect(ui->ChoixPort->currentIndex(), ui->ChoixParite->currentIndex(),
-                        ui->ChoixBR->currentIndex(), ui->EditId->value());
+    MODBUS_SetupConnect(ui->ChoixPort->currentIndex(), ui->ChoixParite->currentIndex(), ui->ChoixBR->currentIndex(),
+                        ui->EditId->value());
 }
 
 void TFenetrePrincipale::ChoixPortChange()
@@ -318,8 +318,7 @@ void TFenetrePrincipale::SignaleFichierIllisible()
         texte += QStringLiteral(" (%1)").arg(StockAppXml->UnreadableReason());
     if (!StockAppXml->KeptAsideAs().isEmpty()) {
         const QString garde = QFileInfo(StockAppXml->KeptAsideAs()).fileName();
-        texte +=
-            QStringLiteral(".\nThe design values are used, and the unreadable file is kept as \"%1\".").arg(garde);
+        texte += QStringLiteral(".\nThe design values are used, and the unreadable file is kept as \"%1\".").arg(garde);
     } else if (StockAppXml->LeavesFileAlone()) {
         // A directory, a FIFO, a device, a read-only file, or one that could not be moved aside:
         // nothing was kept and nothing will replace it.

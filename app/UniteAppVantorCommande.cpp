@@ -19,7 +19,7 @@ namespace {
 constexpr unsigned long kPauseApresCommandeMs = 5;
 constexpr int kBitException = 0x80;
 
-} // namespace
+}  // namespace
 
 void TFenetrePrincipale::BoutEnvoiCmdClick()
 {
@@ -49,8 +49,7 @@ void TFenetrePrincipale::BoutEnvoiCmdClick()
 
     const TResultCode resultat = MODBUS_exchange(zone.data(), &longueur);
     const TMessageIndex indexMessage = ResultCodeToMessageIndex(resultat);
-    const std::string reponse =
-        BufferToHexText(zone, static_cast<int>(std::min<std::uint32_t>(longueur, kTailleZone)));
+    const std::string reponse = BufferToHexText(zone, static_cast<int>(std::min<std::uint32_t>(longueur, kTailleZone)));
 
     QThread::msleep(kPauseApresCommandeMs);
 

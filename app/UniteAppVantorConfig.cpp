@@ -93,7 +93,8 @@ void TFenetrePrincipale::BoutLitFifoClick()
     ui->EditFifo->setEnabled(true);
     TDataArea zone{};
     std::uint8_t nbOctets = 0;
-    const TResultCode res = MODBUS_ReadHoldingRegisters(kLectureFifo.debut, kLectureFifo.nombre, &nbOctets, zone.data());
+    const TResultCode res =
+        MODBUS_ReadHoldingRegisters(kLectureFifo.debut, kLectureFifo.nombre, &nbOctets, zone.data());
     if (res != kResOk) {
         Signale(*this, res);
         return;
@@ -184,7 +185,8 @@ void TFenetrePrincipale::BoutLitVersionClick()
     AppliqueIdentifiant();
     TDataArea zone{};
     std::uint8_t nbOctets = 0;
-    const TResultCode res = MODBUS_ReadInputRegisters(kLectureRevision.debut, kLectureRevision.nombre, &nbOctets, zone.data());
+    const TResultCode res =
+        MODBUS_ReadInputRegisters(kLectureRevision.debut, kLectureRevision.nombre, &nbOctets, zone.data());
     if (res == kResOk) {
         ui->LabelVersion->setText(TexteRevision(zone[0], zone[1]));
     } else {
@@ -198,7 +200,8 @@ void TFenetrePrincipale::BoutLitNumSerieClick()
     AppliqueIdentifiant();
     TDataArea zone{};
     std::uint8_t nbOctets = 0;
-    const TResultCode res = MODBUS_ReadHoldingRegisters(kLectureNumSerie.debut, kLectureNumSerie.nombre, &nbOctets, zone.data());
+    const TResultCode res =
+        MODBUS_ReadHoldingRegisters(kLectureNumSerie.debut, kLectureNumSerie.nombre, &nbOctets, zone.data());
     if (res == kResOk) {
         ui->LabelNumSerie->setText(TexteNumSerie(zone));  // 8 bytes, whatever the byte count
     } else {

@@ -20,9 +20,8 @@ namespace {
 // The 16 status LEDs in bit order: JvLED1..8 for the high byte, JvLED9..16 for the low byte.
 std::array<TLed*, 16> Leds(Ui::TFenetrePrincipale* ui)
 {
-    return {ui->JvLED1, ui->JvLED2, ui->JvLED3, ui->JvLED4, ui->JvLED5, ui->JvLED6,
-            ui->JvLED7, ui->JvLED8, ui->JvLED9, ui->JvLED10, ui->JvLED11, ui->JvLED12,
-            ui->JvLED13, ui->JvLED14, ui->JvLED15, ui->JvLED16};
+    return {ui->JvLED1, ui->JvLED2,  ui->JvLED3,  ui->JvLED4,  ui->JvLED5,  ui->JvLED6,  ui->JvLED7,  ui->JvLED8,
+            ui->JvLED9, ui->JvLED10, ui->JvLED11, ui->JvLED12, ui->JvLED13, ui->JvLED14, ui->JvLED15, ui->JvLED16};
 }
 
 }  // namespace
@@ -46,9 +45,9 @@ void TFenetrePrincipale::TimerAccelTimer()
     AppliqueIdentifiant();
     TDataArea zone{};
     std::uint8_t nbOctets = 0;
-    const TResultCode res = MODBUS_ReadInputRegisters(kLectureAcceleration.debut, kLectureAcceleration.nombre, &nbOctets, zone.data());
-    ui->LabelAccel->setText(res == kResOk ? TexteAcceleration(ValeurFlottante(zone, nbOctets))
-                                          : QStringLiteral("err"));
+    const TResultCode res =
+        MODBUS_ReadInputRegisters(kLectureAcceleration.debut, kLectureAcceleration.nombre, &nbOctets, zone.data());
+    ui->LabelAccel->setText(res == kResOk ? TexteAcceleration(ValeurFlottante(zone, nbOctets)) : QStringLiteral("err"));
     TimerAccel->start();
 }
 
@@ -71,9 +70,9 @@ void TFenetrePrincipale::TimerTempeTimer()
     AppliqueIdentifiant();
     TDataArea zone{};
     std::uint8_t nbOctets = 0;
-    const TResultCode res = MODBUS_ReadInputRegisters(kLectureTemperature.debut, kLectureTemperature.nombre, &nbOctets, zone.data());
-    ui->LabelTempe->setText(res == kResOk ? TexteTemperature(ValeurFlottante(zone, nbOctets))
-                                          : QStringLiteral("err"));
+    const TResultCode res =
+        MODBUS_ReadInputRegisters(kLectureTemperature.debut, kLectureTemperature.nombre, &nbOctets, zone.data());
+    ui->LabelTempe->setText(res == kResOk ? TexteTemperature(ValeurFlottante(zone, nbOctets)) : QStringLiteral("err"));
     TimerTempe->start();
 }
 
@@ -96,7 +95,8 @@ void TFenetrePrincipale::TimerMonitTimer()
     AppliqueIdentifiant();
     TDataArea zone{};
     std::uint8_t nbOctets = 0;
-    const TResultCode res = MODBUS_ReadInputRegisters(kLectureMonitoring.debut, kLectureMonitoring.nombre, &nbOctets, zone.data());
+    const TResultCode res =
+        MODBUS_ReadInputRegisters(kLectureMonitoring.debut, kLectureMonitoring.nombre, &nbOctets, zone.data());
     if (res == kResOk) {
         AllumeLeds();
         ColoreLeds1a8(zone[0]);

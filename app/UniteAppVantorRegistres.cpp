@@ -11,7 +11,7 @@ namespace {
 enum : int { kLecture = 0, kEcriture = 1 };
 enum : int { kSysteme = 0, kUtilisateur = 1 };
 
-} // namespace
+}  // namespace
 
 void TFenetrePrincipale::BoutEnvoiClick()
 {
@@ -26,8 +26,8 @@ void TFenetrePrincipale::BoutEnvoiClick()
         std::uint8_t nombre = 0;
         TDataArea zone{};
         const auto lecture = systeme ? MODBUS_ReadSystemRegisters : MODBUS_ReadHoldingRegisters;
-        const TResultCode resultat = lecture(static_cast<std::uint16_t>(adresse),
-                                             static_cast<std::uint16_t>(quantite), &nombre, zone.data());
+        const TResultCode resultat =
+            lecture(static_cast<std::uint16_t>(adresse), static_cast<std::uint16_t>(quantite), &nombre, zone.data());
         ui->MemoRecoit->appendPlainText(QStringLiteral("Adresse : %1. Nombre : %2").arg(adresse).arg(quantite));
         ui->MemoRecoit->appendPlainText(QStringLiteral("Erreur : %1.").arg(resultat));
         ui->MemoRecoit->appendPlainText(QStringLiteral("Recu : ")
@@ -36,9 +36,9 @@ void TFenetrePrincipale::BoutEnvoiClick()
     }
     case kEcriture: {
         const auto ecriture = systeme ? MODBUS_WriteSystemRegister : MODBUS_WriteSingleRegister;
-        const TResultCode resultat = ecriture(static_cast<std::uint16_t>(adresse),
-                                              static_cast<std::uint8_t>(ui->EditParam1->value()),
-                                              static_cast<std::uint8_t>(ui->EditParam2->value()));
+        const TResultCode resultat =
+            ecriture(static_cast<std::uint16_t>(adresse), static_cast<std::uint8_t>(ui->EditParam1->value()),
+                     static_cast<std::uint8_t>(ui->EditParam2->value()));
         ui->MemoRecoit->appendPlainText(QStringLiteral("Erreur : %1.").arg(resultat));
         break;
     }

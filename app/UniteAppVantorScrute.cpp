@@ -25,7 +25,7 @@ int PositionApres(int adresse)
     return (200 * adresse + kDerniereAdresse) / (2 * kDerniereAdresse);
 }
 
-} // namespace
+}  // namespace
 
 void TFenetrePrincipale::BoutScruteClick()
 {
@@ -63,12 +63,12 @@ void TFenetrePrincipale::BoutScruteClick()
         std::uint8_t nombre = 0;
         TDataArea zone{};
         MODBUS_SetupConnect(-1, -1, -1, adresse);
-        const TResultCode resultat = MODBUS_ReadInputRegisters(kLectureDetection.debut, kLectureDetection.nombre, &nombre, zone.data());
+        const TResultCode resultat =
+            MODBUS_ReadInputRegisters(kLectureDetection.debut, kLectureDetection.nombre, &nombre, zone.data());
         QThread::msleep(kPauseParAdresseMs);
 
         if (ResultCodeToMessageIndex(resultat) == 0) {
-            new QListWidgetItem(ListeImages->image(0),
-                                QStringLiteral("Address %1 : sensor detected").arg(adresse),
+            new QListWidgetItem(ListeImages->image(0), QStringLiteral("Address %1 : sensor detected").arg(adresse),
                                 ui->ListeScrute);
         }
         ui->PositionScrute->setValue(PositionApres(adresse));

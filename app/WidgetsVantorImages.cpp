@@ -102,8 +102,8 @@ void Fleche(QPainter& p, double depart)
     const QPointF normale(std::cos(fin), -std::sin(fin));
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0, 150, 0));
-    p.drawPolygon(QPolygonF({bout + tangente * 3.5, bout + normale * 3.0 - tangente * 0.5,
-                             bout - normale * 3.0 - tangente * 0.5}));
+    p.drawPolygon(QPolygonF(
+        {bout + tangente * 3.5, bout + normale * 3.0 - tangente * 0.5, bout - normale * 3.0 - tangente * 0.5}));
 }
 
 void FlechesDoubles(QPainter& p)

@@ -10,8 +10,8 @@ namespace ImagesVantor {
 QList<QIcon> ListeImages();
 
 // 18 x 18 button pictures.
-QIcon CocheVerte();         // green check mark
-QIcon FlechesCirculaires(); // two green circular arrows
-QIcon CroixRouge();         // red cross
+QIcon CocheVerte();          // green check mark
+QIcon FlechesCirculaires();  // two green circular arrows
+QIcon CroixRouge();          // red cross
 
 }  // namespace ImagesVantor

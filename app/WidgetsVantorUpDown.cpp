@@ -8,8 +8,7 @@
 
 #include <algorithm>
 
-TUpDown::TUpDown(QWidget* parent)
-    : QWidget(parent), m_haut(new QToolButton(this)), m_bas(new QToolButton(this))
+TUpDown::TUpDown(QWidget* parent) : QWidget(parent), m_haut(new QToolButton(this)), m_bas(new QToolButton(this))
 {
     for (QToolButton* b : {m_haut, m_bas}) {
         b->setAutoRepeat(true);

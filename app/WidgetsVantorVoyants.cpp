@@ -33,8 +33,7 @@ void TLed::paintEvent(QPaintEvent*)
     const QRectF cadre = QRectF(rect()).adjusted(1.0, 1.0, -1.0, -1.0);
     const QColor couleur = displayedColor();
     // A light spot up left gives the lamp its dome.
-    QRadialGradient degrade(cadre.center() - QPointF(cadre.width() / 5, cadre.height() / 5),
-                            cadre.width() * 0.7);
+    QRadialGradient degrade(cadre.center() - QPointF(cadre.width() / 5, cadre.height() / 5), cadre.width() * 0.7);
     degrade.setColorAt(0.0, couleur.lighter(170));
     degrade.setColorAt(0.5, couleur);
     degrade.setColorAt(1.0, couleur.darker(140));

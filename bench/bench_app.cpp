@@ -153,15 +153,19 @@ int main(int argc, char* argv[])
     std::sort(suivantes.begin(), suivantes.end());
 
     std::printf("platform                  %s\n", qPrintable(QApplication::platformName()));
-    std::printf("start to first paint      %.3f s (process start to the window's first paint event; "
-                "start time has %ld ms resolution)\n",
-                peinture - debut, 1000 / sysconf(_SC_CLK_TCK));
-    std::printf("  of which: to main %.3f s, simulator %.3f s, application object %.3f s, window built "
-                "(driver open pause included) %.3f s\n",
-                avantMain - debut, simPret - avantMain, appPrete - simPret, construite);
-    std::printf("peak RSS, idle window     %.1f MB (current %.1f MB)\n", rssPicKo / 1024.0, rssRepos / 1024.0);
-    std::printf("settings save             first %.2f ms (creates the file), then median %.2f ms, max %.2f ms "
-                "over %zu saves\n",
-                premiere, suivantes[suivantes.size() / 2], suivantes.back(), suivantes.size());
+    std::printf(
+        "start to first paint      %.3f s (process start to the window's first paint event; "
+        "start time has %ld ms resolution)\n",
+        peinture - debut, 1000 / sysconf(_SC_CLK_TCK));
+    std::printf(
+        "  of which: to main %.3f s, simulator %.3f s, application object %.3f s, window built "
+        "(driver open pause included) %.3f s\n",
+        avantMain - debut, simPret - avantMain, appPrete - simPret, construite);
+    std::printf("peak RSS, idle window     %.1f MB (current %.1f MB)\n", static_cast<double>(rssPicKo) / 1024.0,
+                static_cast<double>(rssRepos) / 1024.0);
+    std::printf(
+        "settings save             first %.2f ms (creates the file), then median %.2f ms, max %.2f ms "
+        "over %zu saves\n",
+        premiere, suivantes[suivantes.size() / 2], suivantes.back(), suivantes.size());
     return 0;
 }

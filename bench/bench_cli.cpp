@@ -61,8 +61,9 @@ void Mesure(const char* nom, const std::vector<std::string>& arguments, double p
         durees.push_back(LanceMs(arguments));
     std::sort(durees.begin(), durees.end());
     const double meilleur = durees.front(), median = durees[durees.size() / 2];
-    std::printf("%-22s best %8.0f ms, median %8.0f ms, floor %8.0f ms: best %+6.1f %%, median %+6.1f %%\n", nom, meilleur,
-                median, plancher, 100.0 * (meilleur - plancher) / plancher, 100.0 * (median - plancher) / plancher);
+    std::printf("%-22s best %8.0f ms, median %8.0f ms, floor %8.0f ms: best %+6.1f %%, median %+6.1f %%\n", nom,
+                meilleur, median, plancher, 100.0 * (meilleur - plancher) / plancher,
+                100.0 * (median - plancher) / plancher);
 }
 
 }  // namespace

@@ -28,7 +28,8 @@ double ThreadCpuMs()
 {
     rusage u{};
     ::getrusage(RUSAGE_THREAD, &u);
-    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3
+           + static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
 }
 
 void ReadTimeouts()
@@ -106,9 +107,10 @@ void Transactions(std::int32_t baudCode, bool held, int count)
     const double wall = MsSince(t0);
     const double cpu = ThreadCpuMs() - cpu0;
     MODBUS_ClosePort();
-    std::printf("    baud code %d, port %-6s: %3d reads in %7.1f ms = %6.2f /s, %6.1f ms each, CPU %.3f ms each, %d failed%s\n",
-                baudCode, held ? "held" : "closed", count, wall, count * 1000.0 / wall, wall / count, cpu / count, failures,
-                codes.c_str());
+    std::printf(
+        "    baud code %d, port %-6s: %3d reads in %7.1f ms = %6.2f /s, %6.1f ms each, CPU %.3f ms each, %d failed%s\n",
+        baudCode, held ? "held" : "closed", count, wall, count * 1000.0 / wall, wall / count, cpu / count, failures,
+        codes.c_str());
 }
 
 }  // namespace

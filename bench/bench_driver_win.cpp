@@ -61,8 +61,8 @@ void ReadTimeouts()
         double sum = 0;
         for (double d : dev)
             sum += d;
-        std::printf("    %u    %-6u %5.0f ms  %+.3f ms  %+.3f ms  %+.3f ms   %+.3f ms\n", row, RateRowEntry(row).baud, nominal,
-                    sum / dev.size(), sorted[sorted.size() / 2], sorted.front(), sorted.back());
+        std::printf("    %u    %-6u %5.0f ms  %+.3f ms  %+.3f ms  %+.3f ms   %+.3f ms\n", row, RateRowEntry(row).baud,
+                    nominal, sum / dev.size(), sorted[sorted.size() / 2], sorted.front(), sorted.back());
         port.Close();
     }
 }
@@ -91,9 +91,10 @@ void Transactions(TPeerClient& peer, std::int32_t baudCode, bool held, int count
     const double cpu = ThreadCpuMs() - cpu0;
     MODBUS_ClosePort();
     const long answered = peer.Stop(kCom);
-    std::printf("    baud code %d, port %-6s: %3d reads in %7.1f ms = %6.2f /s, %6.1f ms each, CPU %.3f ms each, %d failed%s (%ld answered)\n",
-                baudCode, held ? "held" : "closed", count, wall, count * 1000.0 / wall, wall / count, cpu / count, failures,
-                codes.c_str(), answered);
+    std::printf(
+        "    baud code %d, port %-6s: %3d reads in %7.1f ms = %6.2f /s, %6.1f ms each, CPU %.3f ms each, %d failed%s (%ld answered)\n",
+        baudCode, held ? "held" : "closed", count, wall, count * 1000.0 / wall, wall / count, cpu / count, failures,
+        codes.c_str(), answered);
 }
 
 }  // namespace

@@ -29,8 +29,8 @@ double SecondesCpu(int qui)
 {
     rusage r{};
     getrusage(qui, &r);
-    return static_cast<double>(r.ru_utime.tv_sec + r.ru_stime.tv_sec) +
-           static_cast<double>(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+    return static_cast<double>(r.ru_utime.tv_sec + r.ru_stime.tv_sec)
+           + static_cast<double>(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
 }
 
 long RssKio()

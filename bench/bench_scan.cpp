@@ -57,11 +57,12 @@ void Scrute(BancVantor& banc, const Debit& debit, bool capteurs)
     const double dureeMs = static_cast<double>(chrono.nsecsElapsed()) / 1e6;
 
     const double plancher = 127.0 * (debit.delaiLectureMs + 10);
-    std::printf("scan %5d baud, %-14s: %7.0f ms, floor %5.0f ms (+200 ms opening: %5.0f): %+5.1f %% "
-                "(%+5.1f %% with the opening), found: %s\n",
-                debit.baud, capteurs ? "sensors 1, 5" : "nobody", dureeMs, plancher, plancher + 200,
-                100.0 * (dureeMs - plancher) / plancher, 100.0 * (dureeMs - plancher - 200) / (plancher + 200),
-                Trouves(*banc.Ui().ListeScrute).c_str());
+    std::printf(
+        "scan %5d baud, %-14s: %7.0f ms, floor %5.0f ms (+200 ms opening: %5.0f): %+5.1f %% "
+        "(%+5.1f %% with the opening), found: %s\n",
+        debit.baud, capteurs ? "sensors 1, 5" : "nobody", dureeMs, plancher, plancher + 200,
+        100.0 * (dureeMs - plancher) / plancher, 100.0 * (dureeMs - plancher - 200) / (plancher + 200),
+        Trouves(*banc.Ui().ListeScrute).c_str());
 }
 
 // Mean duration of one driver read at an address where nobody answers, port held open: the
@@ -115,13 +116,14 @@ void Periodique(BancVantor& banc, bool portOuvert, double secondes)
 
     const double periode = dureeMs / requetes;
     const double ideal = 10.0 + envoiMs;
-    std::printf("periodic 10 ms, port %-6s: %d requests in %.0f ms, period %.1f ms, ideal %.1f ms "
-                "(10 + send %.1f): %+.1f %%, errors %lld\n",
-                portOuvert ? "open" : "closed", requetes, dureeMs, periode, ideal, envoiMs,
-                100.0 * (periode - ideal) / ideal, static_cast<long long>(banc.Erreurs().size()));
+    std::printf(
+        "periodic 10 ms, port %-6s: %d requests in %.0f ms, period %.1f ms, ideal %.1f ms "
+        "(10 + send %.1f): %+.1f %%, errors %lld\n",
+        portOuvert ? "open" : "closed", requetes, dureeMs, periode, ideal, envoiMs, 100.0 * (periode - ideal) / ideal,
+        static_cast<long long>(banc.Erreurs().size()));
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -25,8 +25,7 @@ namespace {
 
 constexpr int kRuns = 21;
 
-void Measure(const char* what, int runs, const std::function<void(int)>& prepare,
-             const std::function<void()>& body)
+void Measure(const char* what, int runs, const std::function<void(int)>& prepare, const std::function<void()>& body)
 {
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
@@ -70,31 +69,33 @@ int main(int argc, char** argv)
     TStockApp binding(store, window);
     const auto none = [](int) {};
 
-    Measure("first save (creates the file)", kRuns, [&](int) { QFile::remove(file); },
-            [&] { binding.SaveSettings(); });
+    Measure(
+        "first save (creates the file)", kRuns, [&](int) { QFile::remove(file); }, [&] { binding.SaveSettings(); });
     Measure("save without changes", kRuns, none, [&] { binding.SaveSettings(); });
-    Measure("save, one widget changed", kRuns, [&](int i) { id->setValue(1 + i); },
-            [&] { binding.SaveSettings(); });
-    Measure("save, four widgets changed", kRuns,
-            [&](int i) {
-                port->setCurrentIndex(i % 12);
-                parity->setCurrentIndex(i % 3);
-                baud->setCurrentIndex(i % 6);
-                id->setValue(100 + i);
-            },
-            [&] { binding.SaveSettings(); });
+    Measure(
+        "save, one widget changed", kRuns, [&](int i) { id->setValue(1 + i); }, [&] { binding.SaveSettings(); });
+    Measure(
+        "save, four widgets changed", kRuns,
+        [&](int i) {
+            port->setCurrentIndex(i % 12);
+            parity->setCurrentIndex(i % 3);
+            baud->setCurrentIndex(i % 6);
+            id->setValue(100 + i);
+        },
+        [&] { binding.SaveSettings(); });
     Measure("restore (1 read, 9 look-ups)", kRuns, none, [&] { binding.RestoreSettings(); });
     Measure("reload (1 read)", kRuns, none, [&] { store.Reload(); });
     QByteArray text;
-    Measure("rewrite in place", kRuns,
-            [&](int i) {
-                id->setValue(200 + i % 50);
-                store.SetAutoFlush(false);
-                binding.SaveSettings();
-                store.SetAutoFlush(true);
-                text = store.DocumentText();
-            },
-            [&] { StockAppFichier::EcritSurPlace(file, text, store.BlankText()); });
+    Measure(
+        "rewrite in place", kRuns,
+        [&](int i) {
+            id->setValue(200 + i % 50);
+            store.SetAutoFlush(false);
+            binding.SaveSettings();
+            store.SetAutoFlush(true);
+            text = store.DocumentText();
+        },
+        [&] { StockAppFichier::EcritSurPlace(file, text, store.BlankText()); });
     std::printf("file %s, %lld bytes\n", qPrintable(file), static_cast<long long>(QFileInfo(file).size()));
     if (argc > 1)
         QFile::remove(file);

@@ -81,11 +81,14 @@ void Latency(const char* label, speed_t speed, int n)
     const double cpu = CpuSeconds() - cpu0;
     close(fd);
     std::sort(us.begin(), us.end());
-    auto at = [&](double q) { return us.empty() ? 0.0 : us[static_cast<std::size_t>(q * static_cast<double>(us.size() - 1))]; };
-    std::printf("%-12s %5d requests: latency median %.3f ms, p99 %.3f ms, worst %.3f ms, best %.3f ms; "
-                "lost %d; %.2f s wall, %.3f s CPU (both ends)\n",
-                label, n, at(0.5) / 1000, at(0.99) / 1000, us.empty() ? 0.0 : us.back() / 1000,
-                us.empty() ? 0.0 : us.front() / 1000, lost, wall, cpu);
+    auto at = [&](double q) {
+        return us.empty() ? 0.0 : us[static_cast<std::size_t>(q * static_cast<double>(us.size() - 1))];
+    };
+    std::printf(
+        "%-12s %5d requests: latency median %.3f ms, p99 %.3f ms, worst %.3f ms, best %.3f ms; "
+        "lost %d; %.2f s wall, %.3f s CPU (both ends)\n",
+        label, n, at(0.5) / 1000, at(0.99) / 1000, us.empty() ? 0.0 : us.back() / 1000,
+        us.empty() ? 0.0 : us.front() / 1000, lost, wall, cpu);
 }
 
 void Idle(int seconds, bool withMaster)

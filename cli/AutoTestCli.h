@@ -6,9 +6,9 @@
 
 struct TAutoTest {
     bool reussi = false;
-    bool vu = false;                 // the self-test bits were seen set at least once
+    bool vu = false;                     // the self-test bits were seen set at least once
     std::chrono::milliseconds duree{0};  // from the start until the bits cleared, or the time-out
-    std::uint16_t etat = 0;          // the last status word read
+    std::uint16_t etat = 0;              // the last status word read
 };
 
 // Sends the self-test function code (a failure of the exchange or an exception answer throws),

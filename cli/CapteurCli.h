@@ -15,8 +15,8 @@ struct TIdentite {
 };
 
 struct TConfiguration {
-    double coefB = 0.0;           // filter coefficient B as read
-    double filtreHz = 0.0;        // cut-off frequency derived from it
+    double coefB = 0.0;             // filter coefficient B as read
+    double filtreHz = 0.0;          // cut-off frequency derived from it
     std::uint8_t diviseurFifo = 0;  // high byte of holding 7 (0 stands for 256)
     double fifoHz = 0.0;
     std::uint16_t registre6 = 0;  // high byte baud index, low byte address

@@ -20,17 +20,24 @@ int Liste(const TOptionsCli&, TSortieCli& sortie)
     if (sortie.Json()) {
         TJson tous = TJson::array();
         for (const auto& p : ports) {
-            TJson j{{"path", Utf8Valide(p.chemin)}, {"by_id", Utf8Valide(p.parId)}, {"driver", Utf8Valide(p.pilote)},
-                    {"usb", Utf8Valide(p.usb)}, {"product", Utf8Valide(p.produit)}, {"accessible", p.accessible},
-                    {"busy", p.occupe}, {"com", p.noms}};
+            TJson j{{"path", Utf8Valide(p.chemin)},
+                    {"by_id", Utf8Valide(p.parId)},
+                    {"driver", Utf8Valide(p.pilote)},
+                    {"usb", Utf8Valide(p.usb)},
+                    {"product", Utf8Valide(p.produit)},
+                    {"accessible", p.accessible},
+                    {"busy", p.occupe},
+                    {"com", p.noms}};
             if (!p.accessible)
                 j["fix"] = Utf8Valide(p.remede);
             tous.push_back(j);
         }
         TJson com = TJson::array();
         for (const auto& l : liens)
-            com.push_back({{"name", "COM" + std::to_string(l.numero)}, {"target", Utf8Valide(l.cible)}, {"valid", l.valide}});
-        sortie.Ecrit(TJson{{"command", "ports"}, {"dosdevices", Utf8Valide(racines.dosdevices)}, {"ports", tous}, {"links", com}});
+            com.push_back(
+                {{"name", "COM" + std::to_string(l.numero)}, {"target", Utf8Valide(l.cible)}, {"valid", l.valide}});
+        sortie.Ecrit(TJson{
+            {"command", "ports"}, {"dosdevices", Utf8Valide(racines.dosdevices)}, {"ports", tous}, {"links", com}});
         return 0;
     }
     if (ports.empty())
@@ -58,7 +65,8 @@ int Liste(const TOptionsCli&, TSortieCli& sortie)
         sortie.Ligne("");
         sortie.Ligne("COM names in " + Affichable(racines.dosdevices) + ":" + (liens.empty() ? " none" : ""));
         for (const auto& l : liens)
-            sortie.Ligne("  COM" + std::to_string(l.numero) + " -> " + Affichable(l.cible) + (l.valide ? "" : "  (missing)"));
+            sortie.Ligne("  COM" + std::to_string(l.numero) + " -> " + Affichable(l.cible)
+                         + (l.valide ? "" : "  (missing)"));
     }
     return 0;
 }

@@ -14,8 +14,10 @@ int CommandeRead(const TOptionsCli& o, TSortieCli& sortie)
     FermeLigne();
 
     if (sortie.Json()) {
-        TJson doc{{"command", "read"}, {"line", JsonLigne(o)},
-                  {"acceleration_g", Decimal(acceleration)}, {"temperature_c", Decimal(temperature)}};
+        TJson doc{{"command", "read"},
+                  {"line", JsonLigne(o)},
+                  {"acceleration_g", Decimal(acceleration)},
+                  {"temperature_c", Decimal(temperature)}};
         doc.update(JsonMonitoring(monitoring));
         sortie.Ecrit(doc);
     } else {

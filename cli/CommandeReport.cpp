@@ -46,8 +46,10 @@ TJson Enregistre(double secondes, TSortieCli& sortie)
         }
     }
     sortie.FinProgres();
-    return TJson{{"seconds", secondes}, {"duration_s", std::round(derniere * 1000.0) / 1000.0},
-                 {"failed_reads", echecs}, {"samples", echantillons}};
+    return TJson{{"seconds", secondes},
+                 {"duration_s", std::round(derniere * 1000.0) / 1000.0},
+                 {"failed_reads", echecs},
+                 {"samples", echantillons}};
 }
 
 void EcritFichier(const std::string& chemin, const std::string& contenu)
@@ -90,7 +92,8 @@ int CommandeReport(const TOptionsCli& o, TSortieCli& sortie)
     TJson autoTest;
     try {
         const TAutoTest t = LanceAutoTest(kDelaiAutoTest);
-        autoTest = {{"pass", t.reussi}, {"bits_seen", t.vu}, {"duration_ms", t.duree.count()}, {"status", TexteMot(t.etat)}};
+        autoTest = {
+            {"pass", t.reussi}, {"bits_seen", t.vu}, {"duration_ms", t.duree.count()}, {"status", TexteMot(t.etat)}};
     } catch (const TEchecCli& e) {
         autoTest = {{"pass", false}, {"bits_seen", false}, {"duration_ms", 0}, {"status", ""}, {"error", e.what()}};
     }
@@ -103,16 +106,18 @@ int CommandeReport(const TOptionsCli& o, TSortieCli& sortie)
     const bool etatSain = EtatSain(monitoring.etat);
     const bool autoTestReussi = autoTest["pass"].get<bool>();
     TJson ligne = JsonLigne(o);
-    TJson rapport{{"record", "Vantor commissioning record"},
-                  {"date", date},
-                  {"note", Utf8Valide(o.note)},
-                  {"line", ligne},
-                  {"identity", JsonIdentite(identite)},
-                  {"configuration", JsonConfiguration(configuration)},
-                  {"monitoring", JsonMonitoring(monitoring)},
-                  {"self_test", autoTest},
-                  {"recording", enregistrement},
-                  {"verdict", {{"pass", etatSain && autoTestReussi}, {"status_pass", etatSain}, {"self_test_pass", autoTestReussi}}}};
+    TJson rapport{
+        {"record", "Vantor commissioning record"},
+        {"date", date},
+        {"note", Utf8Valide(o.note)},
+        {"line", ligne},
+        {"identity", JsonIdentite(identite)},
+        {"configuration", JsonConfiguration(configuration)},
+        {"monitoring", JsonMonitoring(monitoring)},
+        {"self_test", autoTest},
+        {"recording", enregistrement},
+        {"verdict",
+         {{"pass", etatSain && autoTestReussi}, {"status_pass", etatSain}, {"self_test_pass", autoTestReussi}}}};
 
     EcritFichier(o.sortie, o.json ? rapport.dump(2) + "\n" : HtmlRapport(rapport));
 

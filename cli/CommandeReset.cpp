@@ -26,9 +26,9 @@ int CommandeReset(const TOptionsCli& o, TSortieCli& sortie)
         throw TEchecCli(code);
     const auto envoi = THorloge::now();
 
-    bool revenu = false;
     std::chrono::milliseconds duree{0};
     if (o.attendre) {
+        bool revenu = false;
         const auto delai = o.delaiMs > 0 ? std::chrono::milliseconds(o.delaiMs) : kDelaiReset;
         TResultCode dernier = kResOk;
         for (;;) {
@@ -46,8 +46,8 @@ int CommandeReset(const TOptionsCli& o, TSortieCli& sortie)
         sortie.FinProgres();
         if (!revenu) {
             FermeLigne();
-            throw TEchecCli("the sensor did not answer within " + std::to_string(duree.count()) + " ms after the reset ("
-                                + TEchecCli::Message(dernier) + ")",
+            throw TEchecCli("the sensor did not answer within " + std::to_string(duree.count())
+                                + " ms after the reset (" + TEchecCli::Message(dernier) + ")",
                             dernier);
         }
     }

@@ -44,8 +44,8 @@ int CommandeScan(const TOptionsCli& o, TSortieCli& sortie)
     sortie.FinProgres();
 
     if (sortie.Json()) {
-        TJson doc{{"command", "scan"}, {"line", JsonLigne(o)}, {"from", o.de}, {"to", o.a},
-                  {"found", trouves}, {"interrupted", interrompu}};
+        TJson doc{{"command", "scan"}, {"line", JsonLigne(o)}, {"from", o.de},
+                  {"to", o.a},         {"found", trouves},     {"interrupted", interrompu}};
         sortie.Ecrit(doc);
     } else {
         for (const int a : trouves)

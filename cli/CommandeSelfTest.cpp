@@ -14,11 +14,15 @@ int CommandeSelfTest(const TOptionsCli& o, TSortieCli& sortie)
     FermeLigne();
 
     if (sortie.Json()) {
-        sortie.Ecrit(TJson{{"command", "selftest"}, {"line", JsonLigne(o)}, {"pass", t.reussi},
-                           {"bits_seen", t.vu}, {"duration_ms", t.duree.count()}, {"status", TexteMot(t.etat)}});
+        sortie.Ecrit(TJson{{"command", "selftest"},
+                           {"line", JsonLigne(o)},
+                           {"pass", t.reussi},
+                           {"bits_seen", t.vu},
+                           {"duration_ms", t.duree.count()},
+                           {"status", TexteMot(t.etat)}});
     } else {
-        sortie.Ligne("self test     " + sortie.Verdict(t.reussi) + " (" + std::to_string(t.duree.count()) + " ms, status "
-                     + TexteMot(t.etat) + ")");
+        sortie.Ligne("self test     " + sortie.Verdict(t.reussi) + " (" + std::to_string(t.duree.count())
+                     + " ms, status " + TexteMot(t.etat) + ")");
     }
     if (!t.reussi)
         throw TEchecCli("self test failed: the sensitive element test bits are still set after "

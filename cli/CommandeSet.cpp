@@ -78,7 +78,8 @@ int CommandeSet(const TOptionsCli& o, TSortieCli& sortie)
     if (o.filtre && std::fabs(relu.filtreHz - *o.filtre) > kToleranceFiltre)
         ecarts.push_back("filter " + ChaineMesure(relu.filtreHz, 3) + " Hz instead of " + ChaineMesure(*o.filtre, 3));
     if (o.fifo && relu.diviseurFifo != diviseur)
-        ecarts.push_back("fifo " + ChaineMesure(relu.fifoHz, 3) + " Hz instead of " + ChaineMesure(FrequenceFifo(diviseur), 3));
+        ecarts.push_back("fifo " + ChaineMesure(relu.fifoHz, 3) + " Hz instead of "
+                         + ChaineMesure(FrequenceFifo(diviseur), 3));
     if (registre6 && relu.registre6 != registre6Voulu)
         ecarts.push_back("register 6 " + TexteMot(relu.registre6) + " instead of " + TexteMot(registre6Voulu));
 
@@ -92,8 +93,11 @@ int CommandeSet(const TOptionsCli& o, TSortieCli& sortie)
             ecrit["sensor_baud"] = *o.baudCapteur;
         if (o.adresse)
             ecrit["address"] = *o.adresse;
-        TJson doc{{"command", "set"}, {"line", JsonLigne(o)}, {"written", ecrit},
-                  {"read_back", JsonConfiguration(relu)}, {"match", ecarts.empty()}};
+        TJson doc{{"command", "set"},
+                  {"line", JsonLigne(o)},
+                  {"written", ecrit},
+                  {"read_back", JsonConfiguration(relu)},
+                  {"match", ecarts.empty()}};
         if (registre6) {
             doc["line"]["id"] = id;
             doc["line"]["baud"] = o.baudCapteur ? *o.baudCapteur : o.baud;

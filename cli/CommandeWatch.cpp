@@ -127,8 +127,9 @@ int CommandeWatch(const TOptionsCli& o, TSortieCli& sortie)
         else
             sortie.Ligne(TexteEchantillon(e));
 
-        sortie.Progres("watch: " + std::to_string(nombre) + (o.nombre ? " of " + std::to_string(o.nombre) : std::string())
-                       + " samples" + (o.csv.empty() ? std::string() : ", " + std::to_string(nombre) + " rows written"));
+        sortie.Progres("watch: " + std::to_string(nombre)
+                       + (o.nombre ? " of " + std::to_string(o.nombre) : std::string()) + " samples"
+                       + (o.csv.empty() ? std::string() : ", " + std::to_string(nombre) + " rows written"));
         if (o.nombre != 0 && nombre >= o.nombre)
             break;
         prochain += periode;

@@ -55,14 +55,14 @@ std::string SvgCourbes(const std::vector<TSerieCourbe>& series, double duree)
             if (!p.valeur)
                 continue;
             const double x = kCourbeGauche + p.t * echelleT;
-            const double y = maxi > mini ? haut + (maxi - *p.valeur) / (maxi - mini) * kCourbeHauteur
-                                         : haut + kCourbeHauteur / 2;
+            const double y =
+                maxi > mini ? haut + (maxi - *p.valeur) / (maxi - mini) * kCourbeHauteur : haut + kCourbeHauteur / 2;
             if (!points.empty())
                 points += ' ';
             points += Nombre(x) + "," + Nombre(y);
         }
-        svg += "<polyline id=\"" + EchappeHtml(s.id) + "\" fill=\"none\" stroke=\"#1f5fbf\" stroke-width=\"1.5\" points=\""
-               + points + "\"/>\n";
+        svg += "<polyline id=\"" + EchappeHtml(s.id)
+               + "\" fill=\"none\" stroke=\"#1f5fbf\" stroke-width=\"1.5\" points=\"" + points + "\"/>\n";
         svg += "<text x=\"" + Nombre(kCourbeGauche) + "\" y=\"" + Nombre(bas + 16) + "\">0 s</text>\n";
         svg += "<text x=\"" + Nombre(kCourbeDroite) + "\" y=\"" + Nombre(bas + 16) + "\" text-anchor=\"end\">"
                + ChaineMesure(duree, 1) + " s</text>\n";

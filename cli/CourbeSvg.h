@@ -7,14 +7,14 @@
 #include <vector>
 
 struct TPointCourbe {
-    double t;                     // seconds since the start of the recording
-    std::optional<double> valeur; // none: the read failed (the curve passes over it)
+    double t = 0.0;                // seconds since the start of the recording
+    std::optional<double> valeur;  // none: the read failed (the curve passes over it)
 };
 
 struct TSerieCourbe {
-    std::string id;       // id of the curve's polyline ("acceleration")
-    std::string titre;    // "Acceleration (g)"
-    int decimales;        // of the scale's texts
+    std::string id;     // id of the curve's polyline ("acceleration")
+    std::string titre;  // "Acceleration (g)"
+    int decimales;      // of the scale's texts
     std::vector<TPointCourbe> points;
 };
 

@@ -11,7 +11,9 @@
 class TEchecCli : public std::runtime_error {
 public:
     explicit TEchecCli(TResultCode code) : std::runtime_error(Message(code)), code_(code) {}
-    explicit TEchecCli(const std::string& message, TResultCode code = kResOk) : std::runtime_error(message), code_(code) {}
+    explicit TEchecCli(const std::string& message, TResultCode code = kResOk) : std::runtime_error(message), code_(code)
+    {
+    }
     TResultCode Code() const { return code_; }
 
     // The driver's text for a failure code; a code without a text gets its number.

@@ -15,8 +15,8 @@ namespace {
 struct TDescription {
     TCommande commande;
     const char* nom;
-    bool ligne;                       // talks to a sensor: --port and the line options apply
-    std::set<std::string> options;    // its own options
+    bool ligne;                     // talks to a sensor: --port and the line options apply
+    std::set<std::string> options;  // its own options
 };
 
 const std::vector<TDescription>& Descriptions()
@@ -98,7 +98,8 @@ int NumeroCom(const std::string& nom)
     if (nom.size() < 4)
         return 0;
     std::string prefixe = nom.substr(0, 3);
-    std::transform(prefixe.begin(), prefixe.end(), prefixe.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(prefixe.begin(), prefixe.end(), prefixe.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     long long n = 0;
     if (prefixe != "COM" || !Entier(nom.substr(3), 1, 1000000, n) || nom[3] == '+' || nom[3] == '-')
         return 0;
@@ -114,8 +115,7 @@ std::string NomCommande(TCommande commande)
 std::string TexteAide(TCommande commande)
 {
     switch (commande) {
-    case TCommande::Aucune:
-        return kAideGenerale;
+    case TCommande::Aucune: return kAideGenerale;
     case TCommande::Ports:
         return "Usage: vantor-cli ports [--json]\n"
                "       vantor-cli ports assign COMn DEVICE\n"
@@ -129,58 +129,66 @@ std::string TexteAide(TCommande commande)
                "link to DEVICE, through its stable /dev/serial/by-id name when it has one;\n"
                "'unassign' removes the link.\n";
     case TCommande::Scan:
-        return std::string("Usage: vantor-cli scan --port P [--from 1] [--to 127] [line options]\n"
-                           "Tries every address from --from to --to with a read of input register 0,\n"
-                           "the port held open, 10 ms apart, and lists the addresses that answer.\n"
-                           "Progress goes to standard error on a terminal; Ctrl+C stops the scan\n"
-                           "after the address being tried, lists what was found and exits 130.\n")
+        return std::string(
+                   "Usage: vantor-cli scan --port P [--from 1] [--to 127] [line options]\n"
+                   "Tries every address from --from to --to with a read of input register 0,\n"
+                   "the port held open, 10 ms apart, and lists the addresses that answer.\n"
+                   "Progress goes to standard error on a terminal; Ctrl+C stops the scan\n"
+                   "after the address being tried, lists what was found and exits 130.\n")
                + kAideLigne;
     case TCommande::Info:
-        return std::string("Usage: vantor-cli info --port P --id N [line options]\n"
-                           "Reads the firmware revision, serial number, filter cut-off, FIFO rate and\n"
-                           "the sensor's own baud rate and address.\n")
+        return std::string(
+                   "Usage: vantor-cli info --port P --id N [line options]\n"
+                   "Reads the firmware revision, serial number, filter cut-off, FIFO rate and\n"
+                   "the sensor's own baud rate and address.\n")
                + kAideLigne;
     case TCommande::Read:
-        return std::string("Usage: vantor-cli read --port P --id N [line options]\n"
-                           "Reads acceleration (g), temperature (degrees C), the status word with\n"
-                           "each bit named by its LED caption, and the seven monitoring values.\n")
+        return std::string(
+                   "Usage: vantor-cli read --port P --id N [line options]\n"
+                   "Reads acceleration (g), temperature (degrees C), the status word with\n"
+                   "each bit named by its LED caption, and the seven monitoring values.\n")
                + kAideLigne;
     case TCommande::Watch:
-        return std::string("Usage: vantor-cli watch --port P --id N [--every MS] [--count K] [--csv FILE]\n"
-                           "Reads the measurements every MS milliseconds (default 1000, at least 10)\n"
-                           "until K samples were taken (default: until interrupted with Ctrl+C).\n"
-                           "--csv writes every sample with an ISO 8601 UTC time stamp to FILE; the\n"
-                           "file is complete when the command ends. A failed read shows 'err' and\n"
-                           "polling goes on; the exit status is 1 only when no read succeeded.\n")
+        return std::string(
+                   "Usage: vantor-cli watch --port P --id N [--every MS] [--count K] [--csv FILE]\n"
+                   "Reads the measurements every MS milliseconds (default 1000, at least 10)\n"
+                   "until K samples were taken (default: until interrupted with Ctrl+C).\n"
+                   "--csv writes every sample with an ISO 8601 UTC time stamp to FILE; the\n"
+                   "file is complete when the command ends. A failed read shows 'err' and\n"
+                   "polling goes on; the exit status is 1 only when no read succeeded.\n")
                + kAideLigne;
     case TCommande::Set:
-        return std::string("Usage: vantor-cli set --port P --id N [--filter HZ] [--fifo HZ]\n"
-                           "                     [--sensor-baud 9600|19200|38400] [--address A]\n"
-                           "Writes the given settings as the window writes them, then reads every\n"
-                           "setting back (at the new address and baud rate) and reports what the\n"
-                           "sensor holds. --filter is 0.1..10 Hz; --fifo must be 50/n Hz for a\n"
-                           "divider n of 1..256; --address is 1..127. A read-back that differs\n"
-                           "from what was written is an error (exit status 1).\n")
+        return std::string(
+                   "Usage: vantor-cli set --port P --id N [--filter HZ] [--fifo HZ]\n"
+                   "                     [--sensor-baud 9600|19200|38400] [--address A]\n"
+                   "Writes the given settings as the window writes them, then reads every\n"
+                   "setting back (at the new address and baud rate) and reports what the\n"
+                   "sensor holds. --filter is 0.1..10 Hz; --fifo must be 50/n Hz for a\n"
+                   "divider n of 1..256; --address is 1..127. A read-back that differs\n"
+                   "from what was written is an error (exit status 1).\n")
                + kAideLigne;
     case TCommande::SelfTest:
-        return std::string("Usage: vantor-cli selftest --port P --id N [--timeout MS]\n"
-                           "Starts the self test, then reads the status word until its bits 4-7\n"
-                           "(the 'sensitive elmnt test' bits of the high byte) clear: pass, or\n"
-                           "until MS milliseconds passed (default 5000): fail, exit status 1.\n")
+        return std::string(
+                   "Usage: vantor-cli selftest --port P --id N [--timeout MS]\n"
+                   "Starts the self test, then reads the status word until its bits 4-7\n"
+                   "(the 'sensitive elmnt test' bits of the high byte) clear: pass, or\n"
+                   "until MS milliseconds passed (default 5000): fail, exit status 1.\n")
                + kAideLigne;
     case TCommande::Reset:
-        return std::string("Usage: vantor-cli reset --port P --id N [--wait] [--timeout MS]\n"
-                           "Resets the sensor. With --wait, reads it until it answers again and\n"
-                           "reports how long that took (at most MS milliseconds, default 10000).\n")
+        return std::string(
+                   "Usage: vantor-cli reset --port P --id N [--wait] [--timeout MS]\n"
+                   "Resets the sensor. With --wait, reads it until it answers again and\n"
+                   "reports how long that took (at most MS milliseconds, default 10000).\n")
                + kAideLigne;
     case TCommande::Report:
-        return std::string("Usage: vantor-cli report --port P --id N --out FILE [--seconds S] [--note TEXT]\n"
-                           "Writes one self-contained commissioning record to FILE: identity,\n"
-                           "configuration, monitoring values and status bits with a pass or fail,\n"
-                           "the self-test result, date and time, the port settings, the note, and a\n"
-                           "plot of acceleration and temperature recorded over S seconds (default\n"
-                           "10, at most 3600). With --json the record is written as JSON instead of\n"
-                           "HTML. A sensor that fails gets its record and exit status 1.\n")
+        return std::string(
+                   "Usage: vantor-cli report --port P --id N --out FILE [--seconds S] [--note TEXT]\n"
+                   "Writes one self-contained commissioning record to FILE: identity,\n"
+                   "configuration, monitoring values and status bits with a pass or fail,\n"
+                   "the self-test result, date and time, the port settings, the note, and a\n"
+                   "plot of acceleration and temperature recorded over S seconds (default\n"
+                   "10, at most 3600). With --json the record is written as JSON instead of\n"
+                   "HTML. A sensor that fails gets its record and exit status 1.\n")
                + kAideLigne;
     }
     return kAideGenerale;
@@ -197,10 +205,9 @@ TAnalyseCli AnalyseOptions(const std::vector<std::string>& arguments)
 
     std::vector<std::pair<std::string, std::string>> donnees;  // options with their values
     std::set<std::string> drapeaux;
-    static const std::set<std::string> kAvecValeur = {"--port", "--baud", "--parity", "--id", "--from", "--to",
-                                                      "--every", "--count", "--csv", "--filter", "--fifo",
-                                                      "--sensor-baud", "--address", "--timeout", "--out",
-                                                      "--seconds", "--note"};
+    static const std::set<std::string> kAvecValeur = {
+        "--port",   "--baud", "--parity",      "--id",      "--from",    "--to",  "--every",   "--count", "--csv",
+        "--filter", "--fifo", "--sensor-baud", "--address", "--timeout", "--out", "--seconds", "--note"};
     static const std::set<std::string> kSansValeur = {"--json", "--help", "-h", "--wait"};
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];

@@ -15,19 +15,19 @@ struct TOptionsCli {
 
     // Connection: a "COMn" name (port index n - 1) or a device path, the line's baud code and
     // line mode code as the driver numbers them, and the slave identifier.
-    std::string port;        // empty: not given
-    int portIndex = -1;      // >= 0 for a "COMn" name
+    std::string port;    // empty: not given
+    int portIndex = -1;  // >= 0 for a "COMn" name
     int baud = 19200;
-    int codeBaud = 3;        // 0..5 for 2400 .. 57600
+    int codeBaud = 3;  // 0..5 for 2400 .. 57600
     std::string parite = "none";
-    int codeParite = 2;      // 0 even, 1 odd, 2 none
-    int id = 0;              // 0: not given
+    int codeParite = 2;  // 0 even, 1 odd, 2 none
+    int id = 0;          // 0: not given
 
     // scan
     int de = 1, a = 127;
     // watch
     int periodeMs = 1000;
-    long long nombre = 0;    // 0: until interrupted
+    long long nombre = 0;  // 0: until interrupted
     std::string csv;
     // set
     std::optional<double> filtre;
@@ -35,7 +35,7 @@ struct TOptionsCli {
     std::optional<int> baudCapteur;
     std::optional<int> adresse;
     // selftest, reset
-    int delaiMs = 0;         // 0: the command's default
+    int delaiMs = 0;  // 0: the command's default
     bool attendre = false;
     // report
     std::string sortie;

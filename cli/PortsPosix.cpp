@@ -46,7 +46,8 @@ bool Existe(const fs::path& p)
 // USB vendor:product and product text of the device or the nearest USB device above it.
 void LitUsb(fs::path dossier, const fs::path& racine, TPortSerie& port)
 {
-    for (int niveau = 0; niveau < 8 && !dossier.empty() && dossier != racine && dossier != dossier.parent_path(); ++niveau) {
+    for (int niveau = 0; niveau < 8 && !dossier.empty() && dossier != racine && dossier != dossier.parent_path();
+         ++niveau) {
         if (Existe(dossier / "idVendor") && Existe(dossier / "idProduct")) {
             port.usb = LitPremiereLigne(dossier / "idVendor") + ":" + LitPremiereLigne(dossier / "idProduct");
             port.produit = LitPremiereLigne(dossier / "product");

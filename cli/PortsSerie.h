@@ -7,21 +7,21 @@
 #include <vector>
 
 struct TPortSerie {
-    std::string chemin;         // "/dev/ttyUSB0" ("COM3" on Windows)
-    std::string parId;          // "/dev/serial/by-id/usb-FTDI_..." or empty
-    std::string pilote;         // kernel driver ("ftdi_sio") or empty
-    std::string usb;            // "0403:6001" or empty
-    std::string produit;        // USB product text or empty
-    bool accessible = false;    // the current user may open it for reading and writing
-    std::string remede;         // how to make it accessible, when it is not
-    bool occupe = false;        // another program holds it
+    std::string chemin;             // "/dev/ttyUSB0" ("COM3" on Windows)
+    std::string parId;              // "/dev/serial/by-id/usb-FTDI_..." or empty
+    std::string pilote;             // kernel driver ("ftdi_sio") or empty
+    std::string usb;                // "0403:6001" or empty
+    std::string produit;            // USB product text or empty
+    bool accessible = false;        // the current user may open it for reading and writing
+    std::string remede;             // how to make it accessible, when it is not
+    bool occupe = false;            // another program holds it
     std::vector<std::string> noms;  // COMn names that point at it ("COM1")
 };
 
 struct TLienCom {
-    int numero = 0;             // n of COMn
-    std::string cible;          // what the link points at, as written in it
-    bool valide = false;        // the target exists
+    int numero = 0;       // n of COMn
+    std::string cible;    // what the link points at, as written in it
+    bool valide = false;  // the target exists
 };
 
 // Where the lists come from. The defaults are the machine's own; the tests point them at a
@@ -30,7 +30,7 @@ struct TLienCom {
 struct TRacinesPorts {
     std::string sys = "/sys";
     std::string dev = "/dev";
-    std::string dosdevices;     // default: "dosdevices" beside the program
+    std::string dosdevices;  // default: "dosdevices" beside the program
 };
 TRacinesPorts RacinesPorts();
 

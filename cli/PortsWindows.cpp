@@ -38,7 +38,8 @@ std::vector<TPortSerie> ListePorts(const TRacinesPorts&)
         if (QueryDosDeviceA(nom, cible, sizeof cible) != 0)
             port.pilote = cible;  // "\Device\Serial0", "\Device\VCP0"
         const std::string chemin = "\\\\.\\" + port.chemin;
-        const HANDLE h = CreateFileA(chemin.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        const HANDLE h =
+            CreateFileA(chemin.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             port.accessible = true;
             CloseHandle(h);
@@ -50,9 +51,8 @@ std::vector<TPortSerie> ListePorts(const TRacinesPorts&)
         port.noms.push_back(port.chemin);
         ports.push_back(port);
     }
-    std::sort(ports.begin(), ports.end(), [](const TPortSerie& a, const TPortSerie& b) {
-        return NumeroCom(a.chemin) < NumeroCom(b.chemin);
-    });
+    std::sort(ports.begin(), ports.end(),
+              [](const TPortSerie& a, const TPortSerie& b) { return NumeroCom(a.chemin) < NumeroCom(b.chemin); });
     return ports;
 }
 

@@ -62,13 +62,14 @@ std::string HtmlRapport(const TJson& r)
     const TJson& enregistrement = r["recording"];
     const bool reussi = r["verdict"]["pass"].get<bool>();
 
-    std::string h = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE html>\n"
-                    "<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\" xml:lang=\"en\">\n<head>\n"
-                    "<meta charset=\"UTF-8\"/>\n<title>Vantor commissioning record "
-                    + E(identite["serial"].get<std::string>()) + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n";
+    std::string h =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE html>\n"
+        "<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\" xml:lang=\"en\">\n<head>\n"
+        "<meta charset=\"UTF-8\"/>\n<title>Vantor commissioning record "
+        + E(identite["serial"].get<std::string>()) + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n";
     h += "<h1>Vantor commissioning record</h1>\n";
-    h += "<p>Sensor <strong id=\"title-serial\">" + E(identite["serial"].get<std::string>()) + "</strong>: <span id=\"verdict\" class=\""
-         + Verdict(reussi) + "\">" + Verdict(reussi) + "</span></p>\n";
+    h += "<p>Sensor <strong id=\"title-serial\">" + E(identite["serial"].get<std::string>())
+         + "</strong>: <span id=\"verdict\" class=\"" + Verdict(reussi) + "\">" + Verdict(reussi) + "</span></p>\n";
 
     h += "<h2>Record</h2>\n<table id=\"record\">\n";
     h += Ligne("date", "Date and time (UTC)", r["date"].get<std::string>());
@@ -96,14 +97,15 @@ std::string HtmlRapport(const TJson& r)
         h += Ligne("monitoring-" + nom, nom, Mesure(valeur, 2));
     h += "</table>\n";
 
-    h += "<h2>Status word <span id=\"status-word\">" + E(etat["hex"].get<std::string>()) + "</span>: <span id=\"status-verdict\" class=\""
-         + Verdict(etat["pass"].get<bool>()) + "\">" + Verdict(etat["pass"].get<bool>()) + "</span></h2>\n";
+    h += "<h2>Status word <span id=\"status-word\">" + E(etat["hex"].get<std::string>())
+         + "</span>: <span id=\"status-verdict\" class=\"" + Verdict(etat["pass"].get<bool>()) + "\">"
+         + Verdict(etat["pass"].get<bool>()) + "</span></h2>\n";
     h += "<table id=\"status\">\n<tr><th>LED</th><th>Byte</th><th>Bit</th><th>Caption</th><th>State</th></tr>\n";
     for (const auto& b : etat["bits"]) {
         const bool actif = b["set"].get<bool>();
-        h += "<tr><td>" + std::to_string(b["led"].get<int>()) + "</td><td>" + E(b["byte"].get<std::string>()) + "</td><td>"
-             + std::to_string(b["bit"].get<int>()) + "</td><td>" + E(b["caption"].get<std::string>()) + "</td><td class=\""
-             + (actif ? "set" : "clear") + "\">" + (actif ? "set" : "clear") + "</td></tr>\n";
+        h += "<tr><td>" + std::to_string(b["led"].get<int>()) + "</td><td>" + E(b["byte"].get<std::string>())
+             + "</td><td>" + std::to_string(b["bit"].get<int>()) + "</td><td>" + E(b["caption"].get<std::string>())
+             + "</td><td class=\"" + (actif ? "set" : "clear") + "\">" + (actif ? "set" : "clear") + "</td></tr>\n";
     }
     h += "</table>\n";
 
@@ -118,10 +120,13 @@ std::string HtmlRapport(const TJson& r)
 
     const TJson& echantillons = enregistrement["samples"];
     const double duree = enregistrement["duration_s"].get<double>();
-    h += "<h2>Recording</h2>\n<p><span id=\"samples\">" + std::to_string(echantillons.size()) + "</span> samples over <span id=\"duration\">"
-         + ChaineMesure(duree, 1) + "</span> s.</p>\n";
+    h += "<h2>Recording</h2>\n<p><span id=\"samples\">" + std::to_string(echantillons.size())
+         + "</span> samples over <span id=\"duration\">" + ChaineMesure(duree, 1) + "</span> s.</p>\n";
     h += SvgCourbes({{"acceleration", "Acceleration (g)", 5, Points(echantillons, "acceleration_g")},
-                     {"temperature", "Temperature (\xC2\xB0" "C)", 1, Points(echantillons, "temperature_c")}},
+                     {"temperature",
+                      "Temperature (\xC2\xB0"
+                      "C)",
+                      1, Points(echantillons, "temperature_c")}},
                     duree);
     h += "</body>\n</html>\n";
     return h;

@@ -32,12 +32,9 @@ TJson JsonIdentite(const TIdentite& identite)
 
 TJson JsonConfiguration(const TConfiguration& c)
 {
-    return TJson{{"filter_hz", c.filtreHz},
-                 {"filter_coefficient_b", Decimal(c.coefB)},
-                 {"fifo_hz", c.fifoHz},
-                 {"fifo_divider", c.diviseurFifo == 0 ? 256 : c.diviseurFifo},
-                 {"sensor_baud", c.baudCapteur},
-                 {"address", c.adresse},
+    return TJson{{"filter_hz", c.filtreHz},      {"filter_coefficient_b", Decimal(c.coefB)},
+                 {"fifo_hz", c.fifoHz},          {"fifo_divider", c.diviseurFifo == 0 ? 256 : c.diviseurFifo},
+                 {"sensor_baud", c.baudCapteur}, {"address", c.adresse},
                  {"register6", c.registre6}};
 }
 
@@ -74,18 +71,15 @@ TJson JsonLigne(const TOptionsCli& o)
 
 std::vector<std::string> LignesIdentite(const TIdentite& identite)
 {
-    return {Champ("firmware", identite.revision),
-            Champ("serial", TexteAffichable(Latin1VersUtf8(identite.numSerie)))};
+    return {Champ("firmware", identite.revision), Champ("serial", TexteAffichable(Latin1VersUtf8(identite.numSerie)))};
 }
 
 std::vector<std::string> LignesConfiguration(const TConfiguration& c)
 {
     char diviseur[40];
     std::snprintf(diviseur, sizeof diviseur, " Hz (divider %d)", c.diviseurFifo == 0 ? 256 : c.diviseurFifo);
-    return {Champ("filter", ChaineMesure(c.filtreHz, 1) + " Hz"),
-            Champ("fifo", ChaineMesure(c.fifoHz, 3) + diviseur),
-            Champ("sensor baud", std::to_string(c.baudCapteur)),
-            Champ("address", std::to_string(c.adresse))};
+    return {Champ("filter", ChaineMesure(c.filtreHz, 1) + " Hz"), Champ("fifo", ChaineMesure(c.fifoHz, 3) + diviseur),
+            Champ("sensor baud", std::to_string(c.baudCapteur)), Champ("address", std::to_string(c.adresse))};
 }
 
 std::string BitsActifs(std::uint16_t etat)
@@ -102,7 +96,8 @@ std::string BitsActifs(std::uint16_t etat)
 
 std::vector<std::string> LignesEtat(std::uint16_t etat)
 {
-    std::vector<std::string> lignes{Champ("status", TexteMot(etat) + (EtatSain(etat) ? " (no bit set)" : " (bits set)"))};
+    std::vector<std::string> lignes{
+        Champ("status", TexteMot(etat) + (EtatSain(etat) ? " (no bit set)" : " (bits set)"))};
     for (int led = 0; led < 16; ++led) {
         char debut[40];
         std::snprintf(debut, sizeof debut, "  LED %2d  %s bit %d  ", led + 1, led < 8 ? "high" : "low ", led % 8);

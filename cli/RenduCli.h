@@ -23,6 +23,9 @@ std::vector<std::string> LignesMonitoring(const TMonitoring& monitoring);
 // "0x0F00".
 std::string TexteMot(std::uint16_t mot);
 // Status pass: no bit of the word set.
-inline bool EtatSain(std::uint16_t etat) { return etat == 0; }
+inline bool EtatSain(std::uint16_t etat)
+{
+    return etat == 0;
+}
 // The captions of the set bits, "LED 5 sensitive elmnt test, LED 9 Isupp".
 std::string BitsActifs(std::uint16_t etat);

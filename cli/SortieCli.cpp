@@ -6,7 +6,8 @@
 
 #include "Plateforme.h"
 
-TSortieCli::TSortieCli(bool json, std::ostream& sortie, std::ostream& erreurs, bool terminalSortie, bool terminalErreurs)
+TSortieCli::TSortieCli(bool json, std::ostream& sortie, std::ostream& erreurs, bool terminalSortie,
+                       bool terminalErreurs)
     : json_(json), sortie_(sortie), erreurs_(erreurs), progres_(terminalErreurs)
 {
     const auto terme = Environnement("TERM");

@@ -36,7 +36,8 @@ std::size_t LongueurSequence(std::string_view s)
         point = point << 6 | (octet(i) & 0x3F);
     }
     // No overlong forms, no surrogates, nothing beyond U+10FFFF.
-    if ((n == 3 && point < 0x800) || (n == 4 && (point < 0x10000 || point > 0x10FFFF)) || (point >= 0xD800 && point <= 0xDFFF))
+    if ((n == 3 && point < 0x800) || (n == 4 && (point < 0x10000 || point > 0x10FFFF))
+        || (point >= 0xD800 && point <= 0xDFFF))
         return 0;
     return n;
 }

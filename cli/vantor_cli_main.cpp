@@ -57,7 +57,8 @@ int main(int argc, char** argv)
         FermeLigne();
         sortie.FinProgres();
         if (o.json)
-            sortie.Ecrit(TJson{{"command", NomCommande(o.commande)}, {"error", Utf8Valide(e.what())}, {"code", e.Code()}});
+            sortie.Ecrit(
+                TJson{{"command", NomCommande(o.commande)}, {"error", Utf8Valide(e.what())}, {"code", e.Code()}});
         std::cerr << "vantor-cli: " << TexteAffichable(Utf8Valide(e.what())) << "\n";
         return 1;
     } catch (const std::exception& e) {

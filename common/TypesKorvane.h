@@ -25,19 +25,19 @@ using TMessageIndex = std::uint8_t;
 // Result codes that cross the library boundary.
 enum : TResultCode {
     kResOk = 0,
-    kResIoError = -1,        // port could not be opened, or an unexpected fault
-    kResFrameError = -2,     // echo too short, or answer from another identifier
-    kResNoAnswer = -3,       // no byte received
-    kResCrcError = -4,       // wrong CRC, or answer shorter than 3 bytes
+    kResIoError = -1,     // port could not be opened, or an unexpected fault
+    kResFrameError = -2,  // echo too short, or answer from another identifier
+    kResNoAnswer = -3,    // no byte received
+    kResCrcError = -4,    // wrong CRC, or answer shorter than 3 bytes
     kResBadLineMode = -10,
     kResBadBaud = -11,
     kResBadId = -12,
     kResBadPort = -13,
     kResBadParam = -14,
-    kResExcFunction = -20,   // MODBUS exception 1
-    kResExcAddress = -21,    // MODBUS exception 2
-    kResExcValue = -22,      // MODBUS exception 3
-    kResExcDevice = -23,     // MODBUS exception 4 and every other exception code
+    kResExcFunction = -20,  // MODBUS exception 1
+    kResExcAddress = -21,   // MODBUS exception 2
+    kResExcValue = -22,     // MODBUS exception 3
+    kResExcDevice = -23,    // MODBUS exception 4 and every other exception code
 };
 
 // Calling convention of the library's exports: stdcall on 32-bit Windows, the platform's

@@ -107,8 +107,8 @@ float HexTextToSingle(std::string_view texte)
     const int exposant = static_cast<int>(((b0 << 1) + (b1 >> 7)) & 0xFF);
     if (exposant == 255)
         return std::numeric_limits<float>::quiet_NaN();
-    const double mantisse = huit ? static_cast<double>((b1 | 0x80) * 65536 + b2 * 256 + b3)
-                                 : static_cast<double>((b1 | 0x80) * 256 + b2);
+    const double mantisse =
+        huit ? static_cast<double>((b1 | 0x80) * 65536 + b2 * 256 + b3) : static_cast<double>((b1 | 0x80) * 256 + b2);
     double valeur = std::ldexp(mantisse, exposant - (huit ? 150 : 142));
     if (negatif)
         valeur = -valeur;
@@ -124,13 +124,14 @@ std::string SingleToHexText(double x)
         return negatif ? "FF7FFFFF" : "7F7FFFFF";
     const double a = std::fabs(x);
     int p = 0;
-    std::frexp(a, &p);  // a = m * 2^p with 0.5 <= m < 1
+    std::frexp(a, &p);    // a = m * 2^p with 0.5 <= m < 1
     const int e = p - 1;  // 1 <= a / 2^e < 2
     const int biaise = (e + 127) & 0xFF;
     const auto octet0 = static_cast<std::uint8_t>((biaise >> 1) | (negatif ? 0x80 : 0x00));
     double t = std::ldexp(a, -e) * 128.0;
     const double entier1 = std::floor(t);
-    const auto octet1 = static_cast<std::uint8_t>((static_cast<unsigned>(entier1) & 0x7F) | ((biaise & 1) << 7));
+    const auto octet1 = static_cast<std::uint8_t>((static_cast<unsigned>(entier1) & 0x7Fu)
+                                                  | ((static_cast<unsigned>(biaise) & 1u) << 7));
     t = (t - entier1) * 256.0;
     const double entier2 = std::floor(t);
     t = (t - entier2) * 256.0;

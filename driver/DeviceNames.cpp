@@ -34,7 +34,7 @@ std::string ResolveDeviceName(const std::string& name, const std::string& exeDir
     if (n == 0)
         return name;
     if (!exeDir.empty()) {
-        const std::string entry = exeDir + "/dosdevices/com" + std::to_string(n);
+        std::string entry = exeDir + "/dosdevices/com" + std::to_string(n);
         struct stat info {};
         if (::lstat(entry.c_str(), &info) == 0)
             return entry;

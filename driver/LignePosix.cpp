@@ -85,10 +85,10 @@ bool ParityKept(const termios& got, const termios& wanted)
 // Every setting but parity reads back as asked.
 bool KeptApartFromParity(const termios& got, const termios& wanted)
 {
-    return (got.c_cflag & ~kParityBits) == (wanted.c_cflag & ~kParityBits) &&
-           (got.c_iflag & ~tcflag_t{INPCK}) == (wanted.c_iflag & ~tcflag_t{INPCK}) && got.c_oflag == wanted.c_oflag &&
-           got.c_lflag == wanted.c_lflag && ::cfgetispeed(&got) == ::cfgetispeed(&wanted) &&
-           ::cfgetospeed(&got) == ::cfgetospeed(&wanted);
+    return (got.c_cflag & ~kParityBits) == (wanted.c_cflag & ~kParityBits)
+           && (got.c_iflag & ~tcflag_t{INPCK}) == (wanted.c_iflag & ~tcflag_t{INPCK}) && got.c_oflag == wanted.c_oflag
+           && got.c_lflag == wanted.c_lflag && ::cfgetispeed(&got) == ::cfgetispeed(&wanted)
+           && ::cfgetospeed(&got) == ::cfgetospeed(&wanted);
 }
 
 // Applies the settings and tells whether the line may run with what the device kept.
@@ -144,8 +144,8 @@ speed_t SpeedConstant(std::uint32_t baud)
 termios TermiosFor(const termios& base, const TLineSettings& settings)
 {
     termios t = base;
-    t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | IGNPAR | PARMRK | INPCK | ISTRIP | INLCR | IGNCR | ICRNL |
-                                        IXON | IXOFF | IXANY | IMAXBEL | IUTF8);
+    t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | IGNPAR | PARMRK | INPCK | ISTRIP | INLCR | IGNCR | ICRNL
+                                        | IXON | IXOFF | IXANY | IMAXBEL | IUTF8);
     t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN | TOSTOP);
     t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS | CMSPAR);
@@ -183,8 +183,8 @@ bool TPosixSerialLine::Open(const std::string& name, const TLineSettings& settin
     // keeps ordinary openers out, but the kernel lets one with CAP_SYS_ADMIN in regardless; so
     // ask whether exclusive mode is already set and leave such a device, and its flag, alone.
     int heldElsewhere = 0;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || (::ioctl(fd, TIOCGEXCL, &heldElsewhere) == 0 && heldElsewhere != 0) ||
-        ::ioctl(fd, TIOCEXCL) != 0) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || (::ioctl(fd, TIOCGEXCL, &heldElsewhere) == 0 && heldElsewhere != 0)
+        || ::ioctl(fd, TIOCEXCL) != 0) {
         ::close(fd);
         return false;
     }
@@ -203,8 +203,8 @@ bool TPosixSerialLine::Open(const std::string& name, const TLineSettings& settin
     (void)::ioctl(fd, TIOCMBIC, &lines);
     ::tcflush(fd, TCIOFLUSH);
     fd_ = fd;
-    characterNanos_ = static_cast<std::int64_t>(CharacterBits(settings.parity, settings.stopBits)) * 1000000000 /
-                      static_cast<std::int64_t>(settings.baud == 0 ? 9600 : settings.baud);
+    characterNanos_ = static_cast<std::int64_t>(CharacterBits(settings.parity, settings.stopBits)) * 1000000000
+                      / static_cast<std::int64_t>(settings.baud == 0 ? 9600 : settings.baud);
     return true;
 }
 

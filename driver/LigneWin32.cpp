@@ -5,8 +5,9 @@
 const TWin32Api& SystemWin32Api()
 {
     static const TWin32Api api{
-        ::CreateFileA, ::CloseHandle, ::SetupComm, ::SetCommTimeouts, ::GetCommState, ::SetCommMask,
-        ::SetCommState, ::PurgeComm, ::ClearCommError, ::CreateEventA, ::ReadFile, ::WriteFile,
+        ::CreateFileA,         ::CloseHandle,         ::SetupComm,    ::SetCommTimeouts,
+        ::GetCommState,        ::SetCommMask,         ::SetCommState, ::PurgeComm,
+        ::ClearCommError,      ::CreateEventA,        ::ReadFile,     ::WriteFile,
         ::WaitForSingleObject, ::GetOverlappedResult, ::GetLastError, ::Sleep,
     };
     return api;
@@ -65,8 +66,8 @@ bool TWin32SerialLine::Open(const std::string& name, const TLineSettings& settin
     COMMTIMEOUTS timeouts = CommTimeoutsFor(settings);
     DCB current{};
     current.DCBlength = sizeof current;
-    bool ok = api_.SetupComm(h, kQueueSize, kQueueSize) && api_.SetCommTimeouts(h, &timeouts) &&
-              api_.GetCommState(h, &current) && api_.SetCommMask(h, EV_TXEMPTY);
+    bool ok = api_.SetupComm(h, kQueueSize, kQueueSize) && api_.SetCommTimeouts(h, &timeouts)
+              && api_.GetCommState(h, &current) && api_.SetCommMask(h, EV_TXEMPTY);
     if (ok) {
         DCB wanted = DcbFor(current, settings);
         ok = api_.SetCommState(h, &wanted) != FALSE;

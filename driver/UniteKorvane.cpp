@@ -183,8 +183,8 @@ std::uint8_t TConnexion::CollectAnswer(std::size_t echoSize, TByteString& answer
     // slave's turn-round between echo and answer may add up to one more silence.
     const std::size_t limit = kMaxAnswer + echoSize;
     const int silence = port_.SilenceMs();
-    const Clock::duration window = std::chrono::microseconds(port_.LineTimeMicros(limit)) +
-                                   std::chrono::milliseconds(silence * (echoSize > 0 ? 2 : 1));
+    const Clock::duration window = std::chrono::microseconds(port_.LineTimeMicros(limit))
+                                   + std::chrono::milliseconds(silence * (echoSize > 0 ? 2 : 1));
     Clock::time_point deadline{};
     std::uint8_t octet = 0;
     for (;;) {

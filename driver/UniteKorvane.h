@@ -64,8 +64,8 @@ public:
     std::uint8_t Exchange(const std::string& requestHex, std::string& answerHex);
 
     // Request kinds; each returns a result code and never throws.
-    TResultCode ReadRegisters(std::uint8_t function, std::uint16_t address, std::uint16_t quantity,
-                              std::uint8_t& count, TZoneSpan data);
+    TResultCode ReadRegisters(std::uint8_t function, std::uint16_t address, std::uint16_t quantity, std::uint8_t& count,
+                              TZoneSpan data);
     TResultCode WriteRegister(std::uint8_t function, std::uint16_t address, std::uint8_t high, std::uint8_t low);
     TResultCode ResetModule();
     // The first `length` bytes of data are the request PDU; on return data holds the answer PDU

@@ -119,7 +119,11 @@ public:
     void SetParity(std::uint8_t parity) { parity_ = parity; }
     void SetStopBits(std::uint8_t stopBits) { stopBits_ = stopBits; }
     void SetEcho(bool echo) { echo_ = echo; }
-    void SetOptions(bool second, bool third) { second_ = second; third_ = third; }
+    void SetOptions(bool second, bool third)
+    {
+        second_ = second;
+        third_ = third;
+    }
 
     const std::string& PortName() const { return portName_; }
     std::uint8_t RateRow() const { return rateRow_; }

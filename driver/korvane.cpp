@@ -7,12 +7,12 @@
 #include "UniteKorvane.h"
 
 // The library's C header and the types the program shares give the result codes the same values.
-static_assert(KORVANE_OK == kResOk && KORVANE_IO_ERROR == kResIoError && KORVANE_FRAME_ERROR == kResFrameError &&
-              KORVANE_NO_ANSWER == kResNoAnswer && KORVANE_CRC_ERROR == kResCrcError);
-static_assert(KORVANE_BAD_LINE_MODE == kResBadLineMode && KORVANE_BAD_BAUD == kResBadBaud && KORVANE_BAD_ID == kResBadId &&
-              KORVANE_BAD_PORT == kResBadPort && KORVANE_BAD_PARAM == kResBadParam);
-static_assert(KORVANE_EXC_FUNCTION == kResExcFunction && KORVANE_EXC_ADDRESS == kResExcAddress &&
-              KORVANE_EXC_VALUE == kResExcValue && KORVANE_EXC_DEVICE == kResExcDevice);
+static_assert(KORVANE_OK == kResOk && KORVANE_IO_ERROR == kResIoError && KORVANE_FRAME_ERROR == kResFrameError
+              && KORVANE_NO_ANSWER == kResNoAnswer && KORVANE_CRC_ERROR == kResCrcError);
+static_assert(KORVANE_BAD_LINE_MODE == kResBadLineMode && KORVANE_BAD_BAUD == kResBadBaud && KORVANE_BAD_ID == kResBadId
+              && KORVANE_BAD_PORT == kResBadPort && KORVANE_BAD_PARAM == kResBadParam);
+static_assert(KORVANE_EXC_FUNCTION == kResExcFunction && KORVANE_EXC_ADDRESS == kResExcAddress
+              && KORVANE_EXC_VALUE == kResExcValue && KORVANE_EXC_DEVICE == kResExcDevice);
 static_assert(KORVANE_DATA_AREA_SIZE == kTailleZone);
 
 // On Windows the module definition file names the exports and their second names; elsewhere
@@ -56,7 +56,8 @@ std::int32_t Guard(F&& body) noexcept
 
 extern "C" {
 
-KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_SetupConnect(std::int32_t port, std::int32_t lineMode, std::int32_t baud, std::int32_t id)
+KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_SetupConnect(std::int32_t port, std::int32_t lineMode,
+                                                             std::int32_t baud, std::int32_t id)
 {
     return Guard([&]() -> std::int32_t {
         TConnexion& c = Connexion();
@@ -98,7 +99,8 @@ KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_SetupDevice(const char* name)
     });
 }
 
-KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_SetupAdditional(std::int32_t echo, std::int32_t second, std::int32_t third)
+KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_SetupAdditional(std::int32_t echo, std::int32_t second,
+                                                                std::int32_t third)
 {
     return Guard([&]() -> std::int32_t {
         TComPort& port = Connexion().Port();
@@ -121,27 +123,32 @@ KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_ClosePort()
     });
 }
 
-KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_ReadHoldingRegisters(std::uint16_t address, std::uint16_t quantity, std::uint8_t* count, std::uint8_t* data)
+KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_ReadHoldingRegisters(std::uint16_t address, std::uint16_t quantity,
+                                                                     std::uint8_t* count, std::uint8_t* data)
 {
     return Guard([&]() { return Connexion().ReadRegisters(kFnReadHolding, address, quantity, *count, Zone(data)); });
 }
 
-KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_ReadInputRegisters(std::uint16_t address, std::uint16_t quantity, std::uint8_t* count, std::uint8_t* data)
+KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_ReadInputRegisters(std::uint16_t address, std::uint16_t quantity,
+                                                                   std::uint8_t* count, std::uint8_t* data)
 {
     return Guard([&]() { return Connexion().ReadRegisters(kFnReadInput, address, quantity, *count, Zone(data)); });
 }
 
-KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_ReadSystemRegisters(std::uint16_t address, std::uint16_t quantity, std::uint8_t* count, std::uint8_t* data)
+KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_ReadSystemRegisters(std::uint16_t address, std::uint16_t quantity,
+                                                                    std::uint8_t* count, std::uint8_t* data)
 {
     return Guard([&]() { return Connexion().ReadRegisters(kFnReadSystem, address, quantity, *count, Zone(data)); });
 }
 
-KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_WriteSingleRegister(std::uint16_t address, std::uint8_t high, std::uint8_t low)
+KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_WriteSingleRegister(std::uint16_t address, std::uint8_t high,
+                                                                    std::uint8_t low)
 {
     return Guard([&]() { return Connexion().WriteRegister(kFnWriteSingle, address, high, low); });
 }
 
-KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_WriteSystemRegister(std::uint16_t address, std::uint8_t high, std::uint8_t low)
+KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_WriteSystemRegister(std::uint16_t address, std::uint8_t high,
+                                                                    std::uint8_t low)
 {
     return Guard([&]() { return Connexion().WriteRegister(kFnWriteSystem, address, high, low); });
 }
@@ -166,7 +173,8 @@ KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_DllVersion(char* text)
 
 #if !defined(_WIN32)
 // Second names of four exports: the same entry points.
-KORVANE_ALIAS(MODBUS_SetupConnect) std::int32_t KORVANE_CALL SetupConnect(std::int32_t port, std::int32_t lineMode, std::int32_t baud, std::int32_t id);
+KORVANE_ALIAS(MODBUS_SetupConnect)
+std::int32_t KORVANE_CALL SetupConnect(std::int32_t port, std::int32_t lineMode, std::int32_t baud, std::int32_t id);
 KORVANE_ALIAS(MODBUS_OpenPort) std::int32_t KORVANE_CALL OpenPort();
 KORVANE_ALIAS(MODBUS_ClosePort) std::int32_t KORVANE_CALL ClosePort();
 KORVANE_ALIAS(MODBUS_DllVersion) std::int32_t KORVANE_CALL Korvane_DllVersion(char* text);

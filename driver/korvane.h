@@ -32,19 +32,19 @@
 
 /* Result codes. */
 #define KORVANE_OK 0
-#define KORVANE_IO_ERROR (-1)        /* port could not be opened, or an unexpected fault */
-#define KORVANE_FRAME_ERROR (-2)     /* echo too short, or answer from another identifier */
-#define KORVANE_NO_ANSWER (-3)       /* no byte received */
-#define KORVANE_CRC_ERROR (-4)       /* wrong CRC, or answer shorter than 3 bytes */
-#define KORVANE_BAD_LINE_MODE (-10)  /* line mode code outside 0..2 */
-#define KORVANE_BAD_BAUD (-11)       /* baud code outside 0..5 */
-#define KORVANE_BAD_ID (-12)         /* identifier outside 0..127, or a register read from 0 */
-#define KORVANE_BAD_PORT (-13)       /* negative port index */
-#define KORVANE_BAD_PARAM (-14)      /* raw exchange of 256 bytes or more */
-#define KORVANE_EXC_FUNCTION (-20)   /* MODBUS exception 1: illegal function */
-#define KORVANE_EXC_ADDRESS (-21)    /* MODBUS exception 2: illegal data address */
-#define KORVANE_EXC_VALUE (-22)      /* MODBUS exception 3: illegal data value */
-#define KORVANE_EXC_DEVICE (-23)     /* MODBUS exception 4 and every other exception code */
+#define KORVANE_IO_ERROR (-1)       /* port could not be opened, or an unexpected fault */
+#define KORVANE_FRAME_ERROR (-2)    /* echo too short, or answer from another identifier */
+#define KORVANE_NO_ANSWER (-3)      /* no byte received */
+#define KORVANE_CRC_ERROR (-4)      /* wrong CRC, or answer shorter than 3 bytes */
+#define KORVANE_BAD_LINE_MODE (-10) /* line mode code outside 0..2 */
+#define KORVANE_BAD_BAUD (-11)      /* baud code outside 0..5 */
+#define KORVANE_BAD_ID (-12)        /* identifier outside 0..127, or a register read from 0 */
+#define KORVANE_BAD_PORT (-13)      /* negative port index */
+#define KORVANE_BAD_PARAM (-14)     /* raw exchange of 256 bytes or more */
+#define KORVANE_EXC_FUNCTION (-20)  /* MODBUS exception 1: illegal function */
+#define KORVANE_EXC_ADDRESS (-21)   /* MODBUS exception 2: illegal data address */
+#define KORVANE_EXC_VALUE (-22)     /* MODBUS exception 3: illegal data value */
+#define KORVANE_EXC_DEVICE (-23)    /* MODBUS exception 4 and every other exception code */
 
 /* Size of the data area of the register reads and of the raw exchange. */
 #define KORVANE_DATA_AREA_SIZE 256
@@ -67,9 +67,12 @@ KORVANE_PUBLIC int32_t KORVANE_CALL OpenPort(void);
 KORVANE_PUBLIC int32_t KORVANE_CALL MODBUS_ClosePort(void);
 KORVANE_PUBLIC int32_t KORVANE_CALL ClosePort(void);
 /* data: a 256-byte area, cleared and then filled with the answer's data bytes; count: their number. */
-KORVANE_PUBLIC int32_t KORVANE_CALL MODBUS_ReadHoldingRegisters(uint16_t address, uint16_t quantity, uint8_t* count, uint8_t* data);
-KORVANE_PUBLIC int32_t KORVANE_CALL MODBUS_ReadInputRegisters(uint16_t address, uint16_t quantity, uint8_t* count, uint8_t* data);
-KORVANE_PUBLIC int32_t KORVANE_CALL MODBUS_ReadSystemRegisters(uint16_t address, uint16_t quantity, uint8_t* count, uint8_t* data);
+KORVANE_PUBLIC int32_t KORVANE_CALL MODBUS_ReadHoldingRegisters(uint16_t address, uint16_t quantity, uint8_t* count,
+                                                                uint8_t* data);
+KORVANE_PUBLIC int32_t KORVANE_CALL MODBUS_ReadInputRegisters(uint16_t address, uint16_t quantity, uint8_t* count,
+                                                              uint8_t* data);
+KORVANE_PUBLIC int32_t KORVANE_CALL MODBUS_ReadSystemRegisters(uint16_t address, uint16_t quantity, uint8_t* count,
+                                                               uint8_t* data);
 KORVANE_PUBLIC int32_t KORVANE_CALL MODBUS_WriteSingleRegister(uint16_t address, uint8_t high, uint8_t low);
 KORVANE_PUBLIC int32_t KORVANE_CALL MODBUS_WriteSystemRegister(uint16_t address, uint8_t high, uint8_t low);
 KORVANE_PUBLIC int32_t KORVANE_CALL MODBUS_ResetModule(void);

@@ -58,6 +58,7 @@ std::array<double, 7> ValeursMonitoring(const TDataArea& zone)
 {
     std::array<double, 7> valeurs{};
     for (int i = 1; i <= 7; ++i)
-        valeurs[static_cast<std::size_t>(i - 1)] = kEchellesMonitoring[static_cast<std::size_t>(i - 1)](MotRegistre(zone, 4, 4 + i));
+        valeurs[static_cast<std::size_t>(i - 1)] =
+            kEchellesMonitoring[static_cast<std::size_t>(i - 1)](MotRegistre(zone, 4, 4 + i));
     return valeurs;
 }

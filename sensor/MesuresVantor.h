@@ -26,15 +26,18 @@ double EchelleVout(std::uint16_t brut);     // (raw x 5 / 1024 - 2.5) x 2
 
 // The scalings in register order (registers 5 to 11: Isupply, Vcell, Vref, Vin, Vdd, Vss, Vout).
 using TEchelle = double (*)(std::uint16_t);
-inline constexpr std::array<TEchelle, 7> kEchellesMonitoring = {
-    EchelleIsupply, EchelleVcell, EchelleVref, EchelleVin, EchelleVdd, EchelleVss, EchelleVout};
+inline constexpr std::array<TEchelle, 7> kEchellesMonitoring = {EchelleIsupply, EchelleVcell, EchelleVref, EchelleVin,
+                                                                EchelleVdd,     EchelleVss,   EchelleVout};
 
 // The seven values of a monitoring reply (registers 4 to 11 from data byte 0): reads the first
 // 16 data bytes whatever the byte count.
 std::array<double, 7> ValeursMonitoring(const TDataArea& zone);
 
 // Status word of a monitoring reply: data bytes 0 (high) and 1 (low).
-inline std::uint16_t MotEtat(const TDataArea& zone) { return MotRegistre(zone, 4, 4); }
+inline std::uint16_t MotEtat(const TDataArea& zone)
+{
+    return MotRegistre(zone, 4, 4);
+}
 
 // State of status LED `led` (0..15 for LEDs 1..16): LEDs 1..8 show bits 0..7 of the high byte,
 // LEDs 9..16 bits 0..7 of the low byte.
@@ -45,4 +48,7 @@ inline bool BitLed(std::uint16_t etat, int led)
 }
 
 // Bit b of a status byte.
-inline bool BitOctet(std::uint8_t octet, int bit) { return ((octet >> bit) & 1) != 0; }
+inline bool BitOctet(std::uint8_t octet, int bit)
+{
+    return ((octet >> bit) & 1) != 0;
+}

@@ -21,13 +21,13 @@ inline constexpr TRequete kLectureRevision{12, 1};     // high byte major, low b
 inline constexpr TRequete kLectureDetection{0, 1};     // the bus scan's probe
 
 // Holding registers (function 3 to read, function 6 to write).
-inline constexpr TRequete kLectureFiltre{2, 2};        // coefficient B, binary32
-inline constexpr TRequete kLectureBaudAdresse{6, 1};   // high byte baud index, low byte address
-inline constexpr TRequete kLectureFifo{7, 1};          // high byte FIFO divider
-inline constexpr TRequete kLectureNumSerie{8, 4};      // 8 character codes
+inline constexpr TRequete kLectureFiltre{2, 2};       // coefficient B, binary32
+inline constexpr TRequete kLectureBaudAdresse{6, 1};  // high byte baud index, low byte address
+inline constexpr TRequete kLectureFifo{7, 1};         // high byte FIFO divider
+inline constexpr TRequete kLectureNumSerie{8, 4};     // 8 character codes
 inline constexpr std::uint16_t kRegistreBaudAdresse = 6;
 inline constexpr std::uint16_t kRegistreFifo = 7;
-inline constexpr std::uint8_t kOctetBasFifo = 0xFF;    // written with every FIFO divider
+inline constexpr std::uint8_t kOctetBasFifo = 0xFF;  // written with every FIFO divider
 
 // System registers (function 0x42, written one register per request): filter coefficients.
 inline constexpr std::uint8_t kRegistreCoefA = 64;
@@ -50,11 +50,23 @@ inline constexpr std::uint16_t kBitsAutoTest = 0xF000;
 
 // Captions of the 16 status LEDs in LED order: LEDs 1..8 are bits 0..7 of the high byte,
 // LEDs 9..16 bits 0..7 of the low byte.
-inline constexpr std::array<std::string_view, 16> kLegendesBits = {
-    "Can", "E2P", "T\xC2\xB0", "-",
-    "sensitive elmnt test", "sensitive elmnt test", "sensitive elmnt test", "sensitive elmnt test",
-    "Isupp", "Vcell", "Vref", "-", "Vin", "V+", "V-", "Vout"};
+inline constexpr std::array<std::string_view, 16> kLegendesBits = {"Can",
+                                                                   "E2P",
+                                                                   "T\xC2\xB0",
+                                                                   "-",
+                                                                   "sensitive elmnt test",
+                                                                   "sensitive elmnt test",
+                                                                   "sensitive elmnt test",
+                                                                   "sensitive elmnt test",
+                                                                   "Isupp",
+                                                                   "Vcell",
+                                                                   "Vref",
+                                                                   "-",
+                                                                   "Vin",
+                                                                   "V+",
+                                                                   "V-",
+                                                                   "Vout"};
 
 // Captions of the seven monitoring values (input registers 5..11), in register order.
-inline constexpr std::array<std::string_view, 7> kLegendesMonitoring = {
-    "Isupply", "Icellule", "Vref", "Vin", "Vdd", "Vss", "Vout"};
+inline constexpr std::array<std::string_view, 7> kLegendesMonitoring = {"Isupply", "Icellule", "Vref", "Vin",
+                                                                        "Vdd",     "Vss",      "Vout"};

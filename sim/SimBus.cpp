@@ -25,9 +25,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::size_t kMaxFrame = 512;       // longer bursts are garbage anyway
+constexpr std::size_t kMaxFrame = 512;  // longer bursts are garbage anyway
 constexpr auto kBabblePeriod = 1ms;
 constexpr auto kMinSilence = std::chrono::microseconds(1750);
+// How long the master side is left alone after its line hung up or failed.
+constexpr auto kMasterMutedAfterFault = std::chrono::milliseconds(10);
 
 // 3.5 character times of 11 bits, at least 1.75 ms.
 Clock::duration Silence(int baud)
@@ -43,6 +45,7 @@ Clock::duration Silence(int baud)
 struct SimBus::Impl {
     struct Pending {
         Clock::time_point due;
+        // cppcheck-suppress unusedStructMember ; read through pending.front() when it is due
         Bytes bytes;
     };
 
@@ -107,17 +110,20 @@ void SimBus::Stop()
     impl_->thread.join();
 }
 
-const std::string& SimBus::DevicePath() const { return impl_->pty.path; }
+const std::string& SimBus::DevicePath() const
+{
+    return impl_->pty.path;
+}
 
 SimSensor& SimBus::AddSensor(std::uint8_t address)
 {
     const std::lock_guard<std::mutex> lock(impl_->mutex);
     const auto n = static_cast<std::uint32_t>(impl_->sensors.size());
-    auto state = std::make_shared<SimSensor::State>(address, "AB" + std::to_string(123456 + n),
-                                                    impl_->options.seed + n);
+    auto state =
+        std::make_shared<SimSensor::State>(address, "AB" + std::to_string(123456 + n), impl_->options.seed + n);
     state->wakeBus = [fd = impl_->wake[1]] {
         const char b = 1;
-        [[maybe_unused]] const auto n = write(fd, &b, 1);
+        [[maybe_unused]] const auto written = write(fd, &b, 1);
     };
     impl_->sensors.push_back(std::unique_ptr<SimSensor>(new SimSensor(std::move(state))));
     return *impl_->sensors.back();
@@ -217,7 +223,7 @@ void SimBus::Impl::Serve()
         if (r > 0 && (fds[1].revents & POLLIN))
             Receive(now);
         else if (r > 0 && (fds[1].revents & (POLLHUP | POLLERR)))
-            masterMutedUntil = now + 10ms;  // no client: do not spin on the hang-up
+            masterMutedUntil = now + kMasterMutedAfterFault;  // no client: do not spin on the hang-up
 
         Bytes frame;
         if (!rx.empty() && now - lastRx >= silence) {
@@ -226,7 +232,8 @@ void SimBus::Impl::Serve()
         }
 
         now = Clock::now();
-        std::stable_sort(pending.begin(), pending.end(), [](const Pending& a, const Pending& b) { return a.due < b.due; });
+        std::stable_sort(pending.begin(), pending.end(),
+                         [](const Pending& a, const Pending& b) { return a.due < b.due; });
         while (!pending.empty() && pending.front().due <= now) {
             Send(pending.front().bytes);
             pending.erase(pending.begin());
@@ -248,14 +255,15 @@ void SimBus::Impl::Receive(Clock::time_point now)
         const ssize_t n = read(pty.master, buf, sizeof buf);
         if (n > 0) {
             if (rx.size() < kMaxFrame)
-                rx.insert(rx.end(), buf, buf + std::min<std::size_t>(static_cast<std::size_t>(n), kMaxFrame - rx.size()));
+                rx.insert(rx.end(), buf,
+                          buf + std::min<std::size_t>(static_cast<std::size_t>(n), kMaxFrame - rx.size()));
             lastRx = now;
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN)
-            masterMutedUntil = now + 10ms;
+            masterMutedUntil = now + kMasterMutedAfterFault;
         break;
     }
     silence = Silence(options.lineBaud > 0 ? options.lineBaud : LineSpeed(pty));
@@ -281,7 +289,7 @@ void SimBus::Impl::HandleFrame(const Bytes& frame, Clock::time_point now)
     std::function<void(std::uint8_t, std::uint8_t)> baudCallback;
     {
         const std::lock_guard<std::mutex> lock(mutex);
-        for (auto& s : sensors)
+        for (const auto& s : sensors)
             states.push_back(s->state_.get());
         baudCallback = onBaud;
     }
@@ -336,7 +344,6 @@ void SimBus::Impl::HandleFrame(const Bytes& frame, Clock::time_point now)
             for (const auto& [a, b] : baudChanges)
                 baudCallback(a, b);
     }
-
 }
 
 void SimBus::Impl::Record(Bytes frame)

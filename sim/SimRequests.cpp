@@ -22,7 +22,10 @@ Bytes Exception(std::uint8_t function, std::uint8_t code)
     return {static_cast<std::uint8_t>(function | 0x80), code};
 }
 
-int Word(const Bytes& pdu, std::size_t at) { return pdu[at] << 8 | pdu[at + 1]; }
+int Word(const Bytes& pdu, std::size_t at)
+{
+    return pdu[at] << 8 | pdu[at + 1];
+}
 
 }  // namespace
 
@@ -106,8 +109,7 @@ Bytes SimSensor::State::ExecuteLocked(const Bytes& pdu, Clock::time_point now)
         ++selfTests;
         selfTestUntil = now + selfTestTime;
         return pdu;
-    default:
-        return Exception(fc, kExcFunction);
+    default: return Exception(fc, kExcFunction);
     }
 }
 

@@ -6,7 +6,10 @@
 namespace vantor::sim {
 
 namespace {
-std::size_t Index(Monit channel) { return static_cast<std::size_t>(channel); }
+std::size_t Index(Monit channel)
+{
+    return static_cast<std::size_t>(channel);
+}
 }  // namespace
 
 SimSensor::SimSensor(std::shared_ptr<State> state) : state_(std::move(state)) {}
@@ -14,11 +17,31 @@ SimSensor::~SimSensor() = default;
 
 #define LOCK const std::lock_guard<std::mutex> lock(state_->mutex)
 
-std::uint8_t SimSensor::Address() const { LOCK; return state_->address; }
-void SimSensor::SetAddress(std::uint8_t address) { LOCK; state_->address = address; }
-std::uint8_t SimSensor::BaudIndex() const { LOCK; return state_->baudIndex; }
-std::string SimSensor::Serial() const { LOCK; return {state_->serial.begin(), state_->serial.end()}; }
-void SimSensor::SetSerial(const std::string& serial) { LOCK; state_->SetSerialLocked(serial); }
+std::uint8_t SimSensor::Address() const
+{
+    LOCK;
+    return state_->address;
+}
+void SimSensor::SetAddress(std::uint8_t address)
+{
+    LOCK;
+    state_->address = address;
+}
+std::uint8_t SimSensor::BaudIndex() const
+{
+    LOCK;
+    return state_->baudIndex;
+}
+std::string SimSensor::Serial() const
+{
+    LOCK;
+    return {state_->serial.begin(), state_->serial.end()};
+}
+void SimSensor::SetSerial(const std::string& serial)
+{
+    LOCK;
+    state_->SetSerialLocked(serial);
+}
 
 void SimSensor::SetFirmware(std::uint8_t major, std::uint8_t minor)
 {
@@ -100,7 +123,11 @@ void SimSensor::SetSystem(int reg, std::uint16_t value)
         state_->system[static_cast<std::size_t>(reg - kSystemFirst)] = value;
 }
 
-double SimSensor::CutoffHz() const { LOCK; return state_->CutoffHzLocked(); }
+double SimSensor::CutoffHz() const
+{
+    LOCK;
+    return state_->CutoffHzLocked();
+}
 
 void SimSensor::ForceMonitor(Monit channel, std::optional<std::uint16_t> raw)
 {
@@ -109,9 +136,16 @@ void SimSensor::ForceMonitor(Monit channel, std::optional<std::uint16_t> raw)
         state_->monitorOverride[Index(channel)] = raw;
 }
 
-void SimSensor::ForceTemperature(std::optional<float> celsius) { LOCK; state_->temperatureOverride = celsius; }
+void SimSensor::ForceTemperature(std::optional<float> celsius)
+{
+    LOCK;
+    state_->temperatureOverride = celsius;
+}
 
-std::uint16_t SimSensor::NominalRaw(Monit channel) { return LivingSignals::Nominal(static_cast<int>(channel)); }
+std::uint16_t SimSensor::NominalRaw(Monit channel)
+{
+    return LivingSignals::Nominal(static_cast<int>(channel));
+}
 
 std::pair<std::uint16_t, std::uint16_t> SimSensor::RawRange(Monit channel)
 {
@@ -129,11 +163,31 @@ void SimSensor::SetFaults(const SensorFaults& faults)
     if (wake)
         wake();
 }
-SensorFaults SimSensor::Faults() const { LOCK; return state_->faults; }
-void SimSensor::SetRebootTime(std::chrono::milliseconds t) { LOCK; state_->rebootTime = t; }
-void SimSensor::SetSelfTestTime(std::chrono::milliseconds t) { LOCK; state_->selfTestTime = t; }
-bool SimSensor::Rebooting() const { LOCK; return state_->RebootingLocked(Clock::now()); }
-bool SimSensor::SelfTestRunning() const { LOCK; return Clock::now() < state_->selfTestUntil; }
+SensorFaults SimSensor::Faults() const
+{
+    LOCK;
+    return state_->faults;
+}
+void SimSensor::SetRebootTime(std::chrono::milliseconds t)
+{
+    LOCK;
+    state_->rebootTime = t;
+}
+void SimSensor::SetSelfTestTime(std::chrono::milliseconds t)
+{
+    LOCK;
+    state_->selfTestTime = t;
+}
+bool SimSensor::Rebooting() const
+{
+    LOCK;
+    return state_->RebootingLocked(Clock::now());
+}
+bool SimSensor::SelfTestRunning() const
+{
+    LOCK;
+    return Clock::now() < state_->selfTestUntil;
+}
 
 int SimSensor::RequestCount(std::uint8_t functionCode) const
 {
@@ -151,9 +205,21 @@ int SimSensor::RequestCount() const
     return n;
 }
 
-int SimSensor::AnswerCount() const { LOCK; return state_->answers; }
-int SimSensor::ResetCount() const { LOCK; return state_->resets; }
-int SimSensor::SelfTestCount() const { LOCK; return state_->selfTests; }
+int SimSensor::AnswerCount() const
+{
+    LOCK;
+    return state_->answers;
+}
+int SimSensor::ResetCount() const
+{
+    LOCK;
+    return state_->resets;
+}
+int SimSensor::SelfTestCount() const
+{
+    LOCK;
+    return state_->selfTests;
+}
 
 void SimSensor::ClearCounters()
 {

@@ -18,7 +18,7 @@ std::array<std::uint16_t, 2> WordsOfFloat(float value)
     return {static_cast<std::uint16_t>(bits >> 16), static_cast<std::uint16_t>(bits & 0xFFFF)};
 }
 
-SimSensor::State::State(std::uint8_t address_, std::string serialText, std::uint32_t seed)
+SimSensor::State::State(std::uint8_t address_, const std::string& serialText, std::uint32_t seed)
     : address(address_), signals(seed)
 {
     SetSerialLocked(serialText);
@@ -83,7 +83,7 @@ std::optional<std::uint16_t> SimSensor::State::HoldingLocked(int reg) const
     case 2: return system[2];  // coefficient B as last written to system 66-67
     case 3: return system[3];
     case 4:
-    case 5: return 0;          // reserved
+    case 5: return 0;  // reserved
     case 6: return static_cast<std::uint16_t>(baudIndex << 8 | address);
     case 7: return fifoWord;
     case 8:

@@ -17,10 +17,10 @@ namespace vantor::sim {
 using Clock = std::chrono::steady_clock;
 
 // Register map of the sensor.
-inline constexpr int kInputCount = 13;        // input 0..12
-inline constexpr int kHoldingFirst = 2;       // holding 2..11
+inline constexpr int kInputCount = 13;   // input 0..12
+inline constexpr int kHoldingFirst = 2;  // holding 2..11
 inline constexpr int kHoldingLast = 11;
-inline constexpr int kSystemFirst = 64;       // system 64..69
+inline constexpr int kSystemFirst = 64;  // system 64..69
 inline constexpr int kSystemLast = 69;
 
 // Status word bits (input register 4).
@@ -33,7 +33,7 @@ inline constexpr double kTemperatureLow = -20.0;
 inline constexpr double kTemperatureHigh = 70.0;
 
 struct SimSensor::State {
-    State(std::uint8_t address, std::string serial, std::uint32_t seed);
+    State(std::uint8_t address, const std::string& serial, std::uint32_t seed);
 
     mutable std::mutex mutex;
     const Clock::time_point born = Clock::now();

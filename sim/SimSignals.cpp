@@ -40,8 +40,8 @@ double LivingSignals::Gain(double f, double fc)
 double LivingSignals::Acceleration(double t, double fc)
 {
     constexpr double kTwoPi = 2.0 * std::numbers::pi;
-    const double vibration = 0.04 * Gain(3.0, fc) * std::sin(kTwoPi * 3.0 * t)
-                             + 0.02 * Gain(12.0, fc) * std::sin(kTwoPi * 12.0 * t + 0.7);
+    const double vibration =
+        0.04 * Gain(3.0, fc) * std::sin(kTwoPi * 3.0 * t) + 0.02 * Gain(12.0, fc) * std::sin(kTwoPi * 12.0 * t + 0.7);
     // White noise keeps a power proportional to the bandwidth.
     const double noise = 0.003 * std::sqrt(std::clamp(fc, 0.01, 25.0) / 5.0) * gauss_(rng_);
     return 1.0 + vibration + noise;
@@ -50,8 +50,7 @@ double LivingSignals::Acceleration(double t, double fc)
 double LivingSignals::Temperature(double t)
 {
     constexpr double kTwoPi = 2.0 * std::numbers::pi;
-    return 22.5 + 1.2 * std::sin(kTwoPi * t / 900.0) + 0.3 * std::sin(kTwoPi * t / 97.0)
-           + 0.02 * gauss_(rng_);
+    return 22.5 + 1.2 * std::sin(kTwoPi * t / 900.0) + 0.3 * std::sin(kTwoPi * t / 97.0) + 0.02 * gauss_(rng_);
 }
 
 std::uint16_t LivingSignals::MonitorRaw(int channel, double acceleration)
@@ -63,8 +62,17 @@ std::uint16_t LivingSignals::MonitorRaw(int channel, double acceleration)
     return static_cast<std::uint16_t>(std::clamp(std::lround(raw), 0L, 65535L));
 }
 
-std::uint16_t LivingSignals::Nominal(int channel) { return kChannelTable.at(static_cast<std::size_t>(channel)).nominal; }
-std::uint16_t LivingSignals::Low(int channel) { return kChannelTable.at(static_cast<std::size_t>(channel)).low; }
-std::uint16_t LivingSignals::High(int channel) { return kChannelTable.at(static_cast<std::size_t>(channel)).high; }
+std::uint16_t LivingSignals::Nominal(int channel)
+{
+    return kChannelTable.at(static_cast<std::size_t>(channel)).nominal;
+}
+std::uint16_t LivingSignals::Low(int channel)
+{
+    return kChannelTable.at(static_cast<std::size_t>(channel)).low;
+}
+std::uint16_t LivingSignals::High(int channel)
+{
+    return kChannelTable.at(static_cast<std::size_t>(channel)).high;
+}
 
 }  // namespace vantor::sim

@@ -33,18 +33,18 @@ using Bytes = std::vector<std::uint8_t>;
 
 // Faults a sensor can be told to show. All off by default.
 struct SensorFaults {
-    bool silent = false;          // receives and counts requests, never answers
-    bool wrongCrc = false;        // answers with a falsified CRC
-    bool wrongAddress = false;    // answers under another address (address + 1), with a valid CRC
-    int exceptionCode = 0;        // 1..255: answers every request with this exception code
-    int delayMs = 0;              // answers this many milliseconds late
-    bool echo = false;            // the line echoes each request addressed to it (as an RS-485
-                                  // adapter that hears itself), before any answer
-    bool babble = false;          // the line never falls silent: stray bytes every millisecond
-    int cutBytes = 0;             // answers lose this many bytes at their end
+    bool silent = false;              // receives and counts requests, never answers
+    bool wrongCrc = false;            // answers with a falsified CRC
+    bool wrongAddress = false;        // answers under another address (address + 1), with a valid CRC
+    int exceptionCode = 0;            // 1..255: answers every request with this exception code
+    int delayMs = 0;                  // answers this many milliseconds late
+    bool echo = false;                // the line echoes each request addressed to it (as an RS-485
+                                      // adapter that hears itself), before any answer
+    bool babble = false;              // the line never falls silent: stray bytes every millisecond
+    int cutBytes = 0;                 // answers lose this many bytes at their end
     double corruptProbability = 0.0;  // each answer byte is garbled with this probability
-    bool ignoreWrites = false;    // acknowledges register writes (0x06, 0x42) without storing
-                                  // them, as a sensor whose memory no longer takes a value
+    bool ignoreWrites = false;        // acknowledges register writes (0x06, 0x42) without storing
+                                      // them, as a sensor whose memory no longer takes a value
 };
 
 // Monitoring channels (input registers 5..11) in register order.
@@ -60,22 +60,22 @@ public:
     ~SimSensor();
 
     // Identity.
-    std::uint8_t Address() const;                 // current MODBUS address (low byte of holding 6)
-    void SetAddress(std::uint8_t address);        // 1..127
-    std::uint8_t BaudIndex() const;               // high byte of holding 6 (0..2)
-    std::string Serial() const;                   // 8 characters, holding 8..11
-    void SetSerial(const std::string& serial);    // padded with spaces / cut to 8 characters
+    std::uint8_t Address() const;                              // current MODBUS address (low byte of holding 6)
+    void SetAddress(std::uint8_t address);                     // 1..127
+    std::uint8_t BaudIndex() const;                            // high byte of holding 6 (0..2)
+    std::string Serial() const;                                // 8 characters, holding 8..11
+    void SetSerial(const std::string& serial);                 // padded with spaces / cut to 8 characters
     void SetFirmware(std::uint8_t major, std::uint8_t minor);  // input 12
     std::pair<std::uint8_t, std::uint8_t> Firmware() const;
 
     // Raw register access (16-bit words). Reading input registers gives the living values of this
     // instant; setting an input register pins it until ClearInputOverrides().
-    std::uint16_t Holding(int reg) const;         // 0..11
+    std::uint16_t Holding(int reg) const;  // 0..11
     void SetHolding(int reg, std::uint16_t value);
-    std::uint16_t Input(int reg);                 // 0..12
+    std::uint16_t Input(int reg);  // 0..12
     void SetInput(int reg, std::uint16_t value);
     void ClearInputOverrides();
-    std::uint16_t System(int reg) const;          // 64..69
+    std::uint16_t System(int reg) const;  // 64..69
     void SetSystem(int reg, std::uint16_t value);
 
     // Cut-off frequency (Hz) of the low-pass filter, derived from coefficient B.
@@ -103,10 +103,10 @@ public:
     // Counters: valid requests (right CRC) addressed to this sensor or broadcast, by function
     // code, counted even when the sensor is silent or rebooting.
     int RequestCount(std::uint8_t functionCode) const;
-    int RequestCount() const;                     // all function codes
-    int AnswerCount() const;                      // answers put on the line
-    int ResetCount() const;                       // resets executed
-    int SelfTestCount() const;                    // self tests executed
+    int RequestCount() const;   // all function codes
+    int AnswerCount() const;    // answers put on the line
+    int ResetCount() const;     // resets executed
+    int SelfTestCount() const;  // self tests executed
     void ClearCounters();
 
 private:
@@ -130,8 +130,8 @@ struct BusOptions {
 
 class SimBus {
 public:
-    explicit SimBus(BusOptions options = {});     // throws std::runtime_error on failure
-    ~SimBus();                                    // stops the thread
+    explicit SimBus(BusOptions options = {});  // throws std::runtime_error on failure
+    ~SimBus();                                 // stops the thread
     SimBus(const SimBus&) = delete;
     SimBus& operator=(const SimBus&) = delete;
 

@@ -62,8 +62,8 @@ int main(int argc, char** argv)
             s.SetFaults(c.faults);
         }
         bus.OnBaudChange([](std::uint8_t address, std::uint8_t index) {
-            std::printf("sensor %u: baud index %u (%s baud) stored; the pseudo-terminal has no line speed\n",
-                        address, index, BaudText(index));
+            std::printf("sensor %u: baud index %u (%s baud) stored; the pseudo-terminal has no line speed\n", address,
+                        index, BaudText(index));
             std::fflush(stdout);
         });
 

@@ -43,7 +43,8 @@ bool Enregistre(TAppel appel, TReponse& reponse)
     return true;
 }
 
-TResultCode Lecture(const char* fonction, std::uint16_t adresse, std::uint16_t quantite, std::uint8_t* nb, std::uint8_t* data)
+TResultCode Lecture(const char* fonction, std::uint16_t adresse, std::uint16_t quantite, std::uint8_t* nb,
+                    std::uint8_t* data)
 {
     TReponse reponse{kResOk, std::vector<std::uint8_t>(2u * quantite, 0)};
     Enregistre({fonction, {adresse, quantite}}, reponse);
@@ -66,7 +67,10 @@ TResultCode Simple(TAppel appel)
 
 }  // namespace
 
-const std::vector<TAppel>& Appels() { return Etat().appels; }
+const std::vector<TAppel>& Appels()
+{
+    return Etat().appels;
+}
 
 std::vector<TAppel> AppelsDe(const std::string& fonction)
 {
@@ -77,14 +81,20 @@ std::vector<TAppel> AppelsDe(const std::string& fonction)
     return choisis;
 }
 
-void Reinitialise() { Etat() = TEtat{}; }
+void Reinitialise()
+{
+    Etat() = TEtat{};
+}
 
 void AjouteReponse(const std::string& fonction, TResultCode code, std::vector<std::uint8_t> donnees)
 {
     Etat().reponses[fonction].push_back({code, std::move(donnees)});
 }
 
-void PendantAppel(std::function<void(const TAppel&)> crochet) { Etat().crochet = std::move(crochet); }
+void PendantAppel(std::function<void(const TAppel&)> crochet)
+{
+    Etat().crochet = std::move(crochet);
+}
 
 }  // namespace enregistreur
 
@@ -93,26 +103,36 @@ using enregistreur::Simple;
 
 extern "C" {
 
-std::int32_t KORVANE_API MODBUS_SetupConnect(std::int32_t port, std::int32_t lineMode, std::int32_t baud, std::int32_t id)
+std::int32_t KORVANE_API MODBUS_SetupConnect(std::int32_t port, std::int32_t lineMode, std::int32_t baud,
+                                             std::int32_t id)
 {
     return Simple({"SetupConnect", {port, lineMode, baud, id}});
 }
 
-std::int32_t KORVANE_API MODBUS_OpenPort() { return Simple({"OpenPort", {}}); }
+std::int32_t KORVANE_API MODBUS_OpenPort()
+{
+    return Simple({"OpenPort", {}});
+}
 
-std::int32_t KORVANE_API MODBUS_ClosePort() { return Simple({"ClosePort", {}}); }
+std::int32_t KORVANE_API MODBUS_ClosePort()
+{
+    return Simple({"ClosePort", {}});
+}
 
-std::int32_t KORVANE_API MODBUS_ReadHoldingRegisters(std::uint16_t address, std::uint16_t quantity, std::uint8_t* count, std::uint8_t* data)
+std::int32_t KORVANE_API MODBUS_ReadHoldingRegisters(std::uint16_t address, std::uint16_t quantity, std::uint8_t* count,
+                                                     std::uint8_t* data)
 {
     return Lecture("ReadHoldingRegisters", address, quantity, count, data);
 }
 
-std::int32_t KORVANE_API MODBUS_ReadInputRegisters(std::uint16_t address, std::uint16_t quantity, std::uint8_t* count, std::uint8_t* data)
+std::int32_t KORVANE_API MODBUS_ReadInputRegisters(std::uint16_t address, std::uint16_t quantity, std::uint8_t* count,
+                                                   std::uint8_t* data)
 {
     return Lecture("ReadInputRegisters", address, quantity, count, data);
 }
 
-std::int32_t KORVANE_API MODBUS_ReadSystemRegisters(std::uint16_t address, std::uint16_t quantity, std::uint8_t* count, std::uint8_t* data)
+std::int32_t KORVANE_API MODBUS_ReadSystemRegisters(std::uint16_t address, std::uint16_t quantity, std::uint8_t* count,
+                                                    std::uint8_t* data)
 {
     return Lecture("ReadSystemRegisters", address, quantity, count, data);
 }

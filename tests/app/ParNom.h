@@ -21,7 +21,7 @@ T* ParNom(const QObject& fenetre, const char* nom)
         throw std::logic_error("the window has " + std::to_string(trouves.size()) + " objects named " + cite);
     T* objet = qobject_cast<T*>(trouves.front());
     if (objet == nullptr)
-        throw std::logic_error(cite + " is a " + trouves.front()->metaObject()->className() + ", not a " +
-                               T::staticMetaObject.className());
+        throw std::logic_error(cite + " is a " + trouves.front()->metaObject()->className() + ", not a "
+                               + T::staticMetaObject.className());
     return objet;
 }

@@ -96,4 +96,4 @@ private:
     std::vector<std::vector<std::uint8_t>> m_trames;
 };
 
-} // namespace vantor::test
+}  // namespace vantor::test

@@ -12,28 +12,24 @@ target_link_libraries(test_affichage PRIVATE vantor_sensor Qt6::Gui GTest::gtest
 gtest_discover_tests(test_affichage)
 
 # Handlers on a recording stand-in of the driver: exact driver calls, timers, displays, no line.
-if(TARGET vantor_app_ui)
-  foreach(zone mesures config)
-    add_executable(test_${zone}_appels
-      ${CMAKE_CURRENT_SOURCE_DIR}/test_${zone}_appels.cpp
-      ${CMAKE_CURRENT_SOURCE_DIR}/KorvaneEnregistreur.cpp)
-    target_include_directories(test_${zone}_appels PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-    target_link_libraries(test_${zone}_appels PRIVATE vantor_app_ui Qt6::Test GTest::gtest_main)
-    gtest_discover_tests(test_${zone}_appels
-      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 60)
-  endforeach()
-endif()
+foreach(zone mesures config)
+  add_executable(test_${zone}_appels
+    ${CMAKE_CURRENT_SOURCE_DIR}/test_${zone}_appels.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/KorvaneEnregistreur.cpp)
+  target_include_directories(test_${zone}_appels PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(test_${zone}_appels PRIVATE vantor_app_ui Qt6::Test GTest::gtest_main)
+  gtest_discover_tests(test_${zone}_appels
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 60)
+endforeach()
 
 # Handlers end to end: the real window, the real korvane library and simulated sensors on a
 # pseudo-terminal (BancVantor, shared with the other areas' tests).
-if(TARGET vantor_app_ui AND TARGET korvane AND TARGET vantor_sim)
-  foreach(zone mesures config)
-    add_executable(test_${zone}_sim
-      ${CMAKE_CURRENT_SOURCE_DIR}/test_${zone}_sim.cpp
-      ${CMAKE_CURRENT_SOURCE_DIR}/BancVantor.cpp)
-    target_include_directories(test_${zone}_sim PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-    target_link_libraries(test_${zone}_sim PRIVATE vantor_app_ui korvane vantor_sim Qt6::Test GTest::gtest_main)
-    gtest_discover_tests(test_${zone}_sim
-      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
-  endforeach()
-endif()
+foreach(zone mesures config)
+  add_executable(test_${zone}_sim
+    ${CMAKE_CURRENT_SOURCE_DIR}/test_${zone}_sim.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/BancVantor.cpp)
+  target_include_directories(test_${zone}_sim PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(test_${zone}_sim PRIVATE vantor_app_ui korvane vantor_sim Qt6::Test GTest::gtest_main)
+  gtest_discover_tests(test_${zone}_sim
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
+endforeach()

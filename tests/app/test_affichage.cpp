@@ -130,8 +130,8 @@ TEST(Monitoring, FullScaleRawValuesDoNotOverflow)
 TEST(Monitoring, ValuesTakenFromRegistersFiveToElevenInOrder)
 {
     // Register 4 (status) 0xFFFF, then 1024, 1536, 1024, 0, 1024, 100, 512.
-    const TDataArea zone = ZoneDe({0xFF, 0xFF, 0x04, 0x00, 0x06, 0x00, 0x04, 0x00, 0x00, 0x00,
-                                   0x04, 0x00, 0x00, 0x64, 0x02, 0x00});
+    const TDataArea zone =
+        ZoneDe({0xFF, 0xFF, 0x04, 0x00, 0x06, 0x00, 0x04, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x64, 0x02, 0x00});
     EXPECT_EQ(MotRegistre(zone, 4, 4), 0xFFFF);
     EXPECT_EQ(MotRegistre(zone, 4, 10), 100);
     const auto v = ValeursMonitoring(zone);
@@ -217,9 +217,9 @@ TEST(Fifo, DividerOfTheDocumentedExamples)
 
 TEST(Fifo, HalvesGoToTheEvenNeighbour)
 {
-    EXPECT_EQ(DiviseurFifo(4.0), 12);   // 12.5
-    EXPECT_EQ(DiviseurFifo(0.8), 62);   // 62.5
-    EXPECT_EQ(DiviseurFifo(40.0), 1);   // 1.25
+    EXPECT_EQ(DiviseurFifo(4.0), 12);  // 12.5
+    EXPECT_EQ(DiviseurFifo(0.8), 62);  // 62.5
+    EXPECT_EQ(DiviseurFifo(40.0), 1);  // 1.25
     EXPECT_EQ(DiviseurFifo(50.0 / 2.75), 3);
 }
 
@@ -289,7 +289,8 @@ TEST(Identite, RevisionText)
 TEST(Identite, SerialNumberText)
 {
     EXPECT_EQ(TexteNumSerie(ZoneDe({0x41, 0x42, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x37})), "AB123456");
-    EXPECT_EQ(TexteNumSerie(ZoneDe({0xC9, 0x74, 0xE9, 0x20, 0x2D, 0x2D, 0x2D, 0x2D})), QString::fromUtf8("\xC3\x89t\xC3\xA9 ----"));
+    EXPECT_EQ(TexteNumSerie(ZoneDe({0xC9, 0x74, 0xE9, 0x20, 0x2D, 0x2D, 0x2D, 0x2D})),
+              QString::fromUtf8("\xC3\x89t\xC3\xA9 ----"));
 }
 
 // --- system register words -----------------------------------------------------------------

@@ -88,9 +88,9 @@ private:
 std::map<QString, QString> Proprietes(const QWidget& fenetre)
 {
     QProcess xprop;
-    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-notype"), QStringLiteral("-id"),
-                                          QString::number(fenetre.winId()), QStringLiteral("_NET_WM_NAME"),
-                                          QStringLiteral("WM_NAME"), QStringLiteral("WM_CLASS")});
+    xprop.start(QStringLiteral("xprop"),
+                {QStringLiteral("-notype"), QStringLiteral("-id"), QString::number(fenetre.winId()),
+                 QStringLiteral("_NET_WM_NAME"), QStringLiteral("WM_NAME"), QStringLiteral("WM_CLASS")});
     std::map<QString, QString> proprietes;
     if (!xprop.waitForFinished(10000) || xprop.exitCode() != 0)
         return proprietes;

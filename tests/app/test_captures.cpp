@@ -49,8 +49,7 @@ TEST(Captures, EveryPageIsWrittenAsAPicture)
     onglets->setCurrentIndex(3);
     for (int adresse : {1, 5})
         new QListWidgetItem(essai.ui().ListeImages->image(0),
-                            QStringLiteral("Address %1 : sensor detected").arg(adresse),
-                            essai.ui().ListeScrute);
+                            QStringLiteral("Address %1 : sensor detected").arg(adresse), essai.ui().ListeScrute);
     essai.ui().ListeScrute->setCurrentRow(1);
     essai.ui().PositionScrute->setValue(100);
     QApplication::processEvents();

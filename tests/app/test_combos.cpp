@@ -61,12 +61,13 @@ QString Lit(const QString& chemin)
 // The settings file a close writes for these values.
 QString Reglages(int port, int parite, int br, int id)
 {
-    return QStringLiteral("<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Configuration>\r\n"
-                          "  <FenetrePrincipale>\r\n    <FormVersion>0</FormVersion>\r\n"
-                          "    <ChoixPort_ItemIndex>%1</ChoixPort_ItemIndex>\r\n"
-                          "    <ChoixParite_ItemIndex>%2</ChoixParite_ItemIndex>\r\n"
-                          "    <ChoixBR_ItemIndex>%3</ChoixBR_ItemIndex>\r\n"
-                          "    <EditId_Value>%4</EditId_Value>\r\n  </FenetrePrincipale>\r\n</Configuration>\r\n")
+    return QStringLiteral(
+               "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Configuration>\r\n"
+               "  <FenetrePrincipale>\r\n    <FormVersion>0</FormVersion>\r\n"
+               "    <ChoixPort_ItemIndex>%1</ChoixPort_ItemIndex>\r\n"
+               "    <ChoixParite_ItemIndex>%2</ChoixParite_ItemIndex>\r\n"
+               "    <ChoixBR_ItemIndex>%3</ChoixBR_ItemIndex>\r\n"
+               "    <EditId_Value>%4</EditId_Value>\r\n  </FenetrePrincipale>\r\n</Configuration>\r\n")
         .arg(port)
         .arg(parite)
         .arg(br)
@@ -120,10 +121,7 @@ protected:
 
     WidgetsFenetre& ui() { return essai.ui(); }
 
-    QList<TComboChoix*> Combos()
-    {
-        return {ui().ChoixPort, ui().ChoixBR, ui().ChoixParite, ui().ChoixBRCapteur};
-    }
+    QList<TComboChoix*> Combos() { return {ui().ChoixPort, ui().ChoixBR, ui().ChoixParite, ui().ChoixBRCapteur}; }
 
     QList<Etat> Etats()
     {

@@ -302,4 +302,4 @@ TEST(OutilCommande, ReponseSansCodeDeFonctionOuSansNumeroDException)
     }
 }
 
-} // namespace
+}  // namespace

@@ -14,9 +14,18 @@ using enregistreur::TAppel;
 
 namespace {
 
-TAppel Ecrit(long registre, long haut, long bas) { return {"WriteSingleRegister", {registre, haut, bas}}; }
-TAppel EcritSysteme(long registre, long haut, long bas) { return {"WriteSystemRegister", {registre, haut, bas}}; }
-TAppel LitMaintien(long debut, long nombre) { return {"ReadHoldingRegisters", {debut, nombre}}; }
+TAppel Ecrit(long registre, long haut, long bas)
+{
+    return {"WriteSingleRegister", {registre, haut, bas}};
+}
+TAppel EcritSysteme(long registre, long haut, long bas)
+{
+    return {"WriteSystemRegister", {registre, haut, bas}};
+}
+TAppel LitMaintien(long debut, long nombre)
+{
+    return {"ReadHoldingRegisters", {debut, nombre}};
+}
 
 }  // namespace
 
@@ -54,7 +63,8 @@ TEST_F(Config, ReadButtonsEnableTheirFieldEvenWhenTheReadFails)
     EXPECT_DOUBLE_EQ(ui().EditFiltre->value(), 3.0);
     EXPECT_EQ(erreurs, QStringList(4, "No detected sensor"));
     // The settings use the identifier in force: no SetupConnect.
-    EXPECT_EQ(Appels(), (std::vector<TAppel>{LitMaintien(2, 2), LitMaintien(7, 1), LitMaintien(6, 1), LitMaintien(6, 1)}));
+    EXPECT_EQ(Appels(),
+              (std::vector<TAppel>{LitMaintien(2, 2), LitMaintien(7, 1), LitMaintien(6, 1), LitMaintien(6, 1)}));
 }
 
 TEST_F(Config, IdentityOperationsApplyEditIdFirst)
@@ -66,10 +76,14 @@ TEST_F(Config, IdentityOperationsApplyEditIdFirst)
     fenetre->BoutLitNumSerieClick();
     fenetre->BoutAutoTestClick();
     fenetre->BoutResetClick();
-    EXPECT_EQ(Appels(), (std::vector<TAppel>{AppelIdentifiant(5), {"ReadInputRegisters", {12, 1}},
-                                              AppelIdentifiant(5), LitMaintien(8, 4),
-                                              AppelIdentifiant(5), {"exchange", {1, 0x64}},
-                                              AppelIdentifiant(5), {"exchange", {1, 0x46}}}));
+    EXPECT_EQ(Appels(), (std::vector<TAppel>{AppelIdentifiant(5),
+                                             {"ReadInputRegisters", {12, 1}},
+                                             AppelIdentifiant(5),
+                                             LitMaintien(8, 4),
+                                             AppelIdentifiant(5),
+                                             {"exchange", {1, 0x64}},
+                                             AppelIdentifiant(5),
+                                             {"exchange", {1, 0x46}}}));
     EXPECT_EQ(ui().LabelVersion->text(), "1.10");
     EXPECT_EQ(ui().LabelNumSerie->text(), "AB123456");
     EXPECT_TRUE(erreurs.isEmpty());
@@ -85,8 +99,8 @@ TEST_F(Config, FilterWriteSendsSixTruncatedWordsInOrder)
     ui().EditFiltre->setValue(5.0);
     fenetre->BoutEcritFiltreClick();
     EXPECT_EQ(Appels(), (std::vector<TAppel>{EcritSysteme(64, 0x3D, 0x8A), EcritSysteme(65, 0x25, 0xFD),
-                                              EcritSysteme(66, 0x41, 0x87), EcritSysteme(67, 0x8D, 0xDE),
-                                              EcritSysteme(68, 0xC0, 0xC3), EcritSysteme(69, 0xD4, 0x0B)}));
+                                             EcritSysteme(66, 0x41, 0x87), EcritSysteme(67, 0x8D, 0xDE),
+                                             EcritSysteme(68, 0xC0, 0xC3), EcritSysteme(69, 0xD4, 0x0B)}));
     EXPECT_TRUE(erreurs.isEmpty());
 }
 
@@ -148,7 +162,7 @@ TEST_F(Config, FifoWriteSendsTheDividerAndFF)
         fenetre->BoutEcritFifoClick();
     }
     EXPECT_EQ(Appels(), (std::vector<TAppel>{Ecrit(7, 0x0A, 0xFF), Ecrit(7, 0x01, 0xFF), Ecrit(7, 0x02, 0xFF),
-                                              Ecrit(7, 0x00, 0xFF)}));
+                                             Ecrit(7, 0x00, 0xFF)}));
     enregistreur::AjouteReponse("WriteSingleRegister", kResCrcError);
     fenetre->BoutEcritFifoClick();
     EXPECT_EQ(erreurs, QStringList{"Erroneous CRC"});
@@ -186,8 +200,8 @@ TEST_F(Config, Register6WritesKeepTheOtherByte)
     enregistreur::AjouteReponse("ReadHoldingRegisters", kResOk, {0x01, 0x05});
     fenetre->BoutEcritBaudRateClick();
     fenetre->BoutEcritIdClick();
-    EXPECT_EQ(Appels(), (std::vector<TAppel>{LitMaintien(6, 1), Ecrit(6, 0x02, 0x05), LitMaintien(6, 1),
-                                              Ecrit(6, 0x01, 0x11)}));
+    EXPECT_EQ(Appels(),
+              (std::vector<TAppel>{LitMaintien(6, 1), Ecrit(6, 0x02, 0x05), LitMaintien(6, 1), Ecrit(6, 0x01, 0x11)}));
     EXPECT_TRUE(erreurs.isEmpty());
 }
 
@@ -268,7 +282,7 @@ TEST_F(Config, SystemRegisterWritesWordByWord)
     // The register number is kept in 8 bits.
     EXPECT_EQ(fenetre->EcritRegistresSysteme("11223344", 255), kResOk);
     EXPECT_EQ(Appels(), (std::vector<TAppel>{EcritSysteme(10, 0xAB, 0xC0), EcritSysteme(255, 0x11, 0x22),
-                                              EcritSysteme(0, 0x33, 0x44)}));
+                                             EcritSysteme(0, 0x33, 0x44)}));
     enregistreur::Reinitialise();
     enregistreur::AjouteReponse("WriteSystemRegister", kResNoAnswer);
     EXPECT_EQ(fenetre->EcritRegistresSysteme("1122334455667788", 64), kResNoAnswer);

@@ -126,9 +126,8 @@ TEST_F(ConfigSim, IdentityFailuresShowPlaceholderThenMessage)
     ui.LabelVersion->setText("1.10");
     ui.LabelNumSerie->setText("AB123456");
     QStringList vus;
-    banc.PendantErreur([&](const QString& texte) {
-        vus << ui.LabelVersion->text() + " " + ui.LabelNumSerie->text() + ": " + texte;
-    });
+    banc.PendantErreur(
+        [&](const QString& texte) { vus << ui.LabelVersion->text() + " " + ui.LabelNumSerie->text() + ": " + texte; });
 
     capteur.SetFaults({.silent = true});
     ui.BoutLitVersion->click();

@@ -48,8 +48,8 @@ std::string Decrit(const QWidget* w)
     std::string texte = w->objectName().toStdString();
     if (const auto* label = qobject_cast<const QLabel*>(w))
         texte += " \"" + label->text().toStdString() + "\"";
-    return texte + " x " + std::to_string(r.left()) + ".." + std::to_string(r.right()) + ", y " +
-           std::to_string(r.top()) + ".." + std::to_string(r.bottom());
+    return texte + " x " + std::to_string(r.left()) + ".." + std::to_string(r.right()) + ", y "
+           + std::to_string(r.top()) + ".." + std::to_string(r.bottom());
 }
 
 class Dessin : public ::testing::Test {
@@ -90,8 +90,8 @@ protected:
 
 TEST_F(Dessin, MonitoringCaptionsKeepClearOfEachOtherAndOfTheLamps)
 {
-    SCOPED_TRACE("font " + QFontInfo(ui().LabelLed9->font()).family().toStdString() + ", " +
-                 std::to_string(QFontInfo(ui().LabelLed9->font()).pixelSize()) + " px");
+    SCOPED_TRACE("font " + QFontInfo(ui().LabelLed9->font()).family().toStdString() + ", "
+                 + std::to_string(QFontInfo(ui().LabelLed9->font()).pixelSize()) + " px");
     EXPECT_EQ(Contacts(ui().GroupMoniteur), std::vector<std::string>{});
 }
 
@@ -119,9 +119,9 @@ TEST_F(Dessin, IsuppAndVcellStandApartAboveTheirLamps)
 TEST_F(Dessin, TheBitNumbersKeepClearOfTheEndLamps)
 {
     const std::pair<QLabel*, TLed*> paires[] = {{ui().LabelBit7Haut, ui().JvLED8},
-                                               {ui().LabelBit7Bas, ui().JvLED16},
-                                               {ui().LabelBit0Haut, ui().JvLED1},
-                                               {ui().LabelBit0Bas, ui().JvLED9}};
+                                                {ui().LabelBit7Bas, ui().JvLED16},
+                                                {ui().LabelBit0Haut, ui().JvLED1},
+                                                {ui().LabelBit0Bas, ui().JvLED9}};
     for (const auto& [label, led] : paires) {
         SCOPED_TRACE(Decrit(label) + " / " + Decrit(led));
         EXPECT_FALSE(SeTouchent(RectTexte(label), led->geometry()));

@@ -33,8 +33,8 @@ class Mesures : public FenetreEnregistree {
 protected:
     std::array<TLed*, 16> Leds()
     {
-        return {ui().JvLED1, ui().JvLED2, ui().JvLED3, ui().JvLED4, ui().JvLED5, ui().JvLED6,
-                ui().JvLED7, ui().JvLED8, ui().JvLED9, ui().JvLED10, ui().JvLED11, ui().JvLED12,
+        return {ui().JvLED1,  ui().JvLED2,  ui().JvLED3,  ui().JvLED4,  ui().JvLED5,  ui().JvLED6,
+                ui().JvLED7,  ui().JvLED8,  ui().JvLED9,  ui().JvLED10, ui().JvLED11, ui().JvLED12,
                 ui().JvLED13, ui().JvLED14, ui().JvLED15, ui().JvLED16};
     }
 
@@ -169,7 +169,8 @@ TEST_F(Mesures, MonitoringShowsLedsAndTheSevenValues)
 {
     std::vector<bool> timerActif;
     enregistreur::PendantAppel([&](const TAppel&) { timerActif.push_back(ui().TimerMonit->isActive()); });
-    enregistreur::AjouteReponse("ReadInputRegisters", kResOk, ReponseMonit(0x0100, {1024, 1536, 1024, 0, 1024, 100, 0}));
+    enregistreur::AjouteReponse("ReadInputRegisters", kResOk,
+                                ReponseMonit(0x0100, {1024, 1536, 1024, 0, 1024, 100, 0}));
 
     ui().ChoixMonitor->setChecked(true);
 

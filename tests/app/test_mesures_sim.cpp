@@ -23,8 +23,8 @@ void PinFlottant(vantor::sim::SimSensor& capteur, int registre, std::uint16_t ha
 int LedsAllumees(WidgetsFenetre& ui)
 {
     int n = 0;
-    for (TLed* led : {ui.JvLED1, ui.JvLED2, ui.JvLED3, ui.JvLED4, ui.JvLED5, ui.JvLED6, ui.JvLED7, ui.JvLED8,
-                      ui.JvLED9, ui.JvLED10, ui.JvLED11, ui.JvLED12, ui.JvLED13, ui.JvLED14, ui.JvLED15, ui.JvLED16})
+    for (TLed* led : {ui.JvLED1, ui.JvLED2, ui.JvLED3, ui.JvLED4, ui.JvLED5, ui.JvLED6, ui.JvLED7, ui.JvLED8, ui.JvLED9,
+                      ui.JvLED10, ui.JvLED11, ui.JvLED12, ui.JvLED13, ui.JvLED14, ui.JvLED15, ui.JvLED16})
         n += led->isActive() ? 1 : 0;
     return n;
 }

@@ -39,8 +39,7 @@ QStringList Journal(WidgetsFenetre& ui)
 enum { kLecture = 0, kEcriture = 1 };
 enum { kSysteme = 0, kUtilisateur = 1 };
 
-void Prepare(WidgetsFenetre& ui, int operation, int type, int adresse, int nombre,
-             int param1 = 0, int param2 = 0)
+void Prepare(WidgetsFenetre& ui, int operation, int type, int adresse, int nombre, int param1 = 0, int param2 = 0)
 {
     ui.RadioGrpLecEcr->setItemIndex(operation);
     ui.RadioGrpTypeFonc->setItemIndex(type);
@@ -127,8 +126,7 @@ TEST(OutilRegistres, LectureDesRegistresSystemeDuCapteurDeEditId)
 
     ui.BoutEnvoi->click();
 
-    EXPECT_EQ(Journal(ui), QStringList({"Adresse : 64. Nombre : 6", "Erreur : 0.",
-                                        "Recu : 3D8A25FD41878DDEC0C3D40B"}));
+    EXPECT_EQ(Journal(ui), QStringList({"Adresse : 64. Nombre : 6", "Erreur : 0.", "Recu : 3D8A25FD41878DDEC0C3D40B"}));
     EXPECT_EQ(banc.Capteur(5).RequestCount(0x41), 1);
     EXPECT_EQ(banc.Capteur(1).RequestCount(), 0);
 }
@@ -198,4 +196,4 @@ TEST(OutilRegistres, LeChoixLectureEcritureActiveLesChampsDeValeur)
     EXPECT_EQ(ui.EditParam2->value(), 0x0C);
 }
 
-} // namespace
+}  // namespace

@@ -147,8 +147,7 @@ TEST(Scrutation, TrouveLesCapteurs1Et5EtRendLePortEtLIdentifiant)
 
     ui.BoutScrute->click();
 
-    EXPECT_EQ(Textes(*ui.ListeScrute),
-              QStringList({"Address 1 : sensor detected", "Address 5 : sensor detected"}));
+    EXPECT_EQ(Textes(*ui.ListeScrute), QStringList({"Address 1 : sensor detected", "Address 5 : sensor detected"}));
     for (int i = 0; i < ui.ListeScrute->count(); ++i)
         EXPECT_EQ(ui.ListeScrute->item(i)->icon().cacheKey(), banc.Ui().ListeImages->image(0).cacheKey());
     EXPECT_EQ(ui.ListeScrute->currentRow(), 1);
@@ -208,8 +207,7 @@ TEST(Scrutation, StopPendantLAdresse10TermineApresLAdresse11)
     ASSERT_TRUE(stop.Fait());
     EXPECT_EQ(AdressesEssayees(banc.Bus(), 11), Suite(1, 11));
     EXPECT_EQ(ui.PositionScrute->value(), 9);
-    EXPECT_EQ(Textes(*ui.ListeScrute),
-              QStringList({"Address 1 : sensor detected", "Address 5 : sensor detected"}));
+    EXPECT_EQ(Textes(*ui.ListeScrute), QStringList({"Address 1 : sensor detected", "Address 5 : sensor detected"}));
     EXPECT_TRUE(banc.Erreurs().isEmpty());
 
     const LectureTemoin temoin = LitAvecIdentifiantEnVigueur(banc.Bus());
@@ -287,8 +285,7 @@ TEST(Scrutation, UnClicSurLesOngletsPendantLaScrutationNeFermePasLePort)
 
     ASSERT_TRUE(onglets.Fait());
     EXPECT_EQ(AdressesEssayees(banc.Bus(), 14), Suite(1, 14));
-    EXPECT_EQ(Textes(*ui.ListeScrute),
-              QStringList({"Address 1 : sensor detected", "Address 5 : sensor detected"}));
+    EXPECT_EQ(Textes(*ui.ListeScrute), QStringList({"Address 1 : sensor detected", "Address 5 : sensor detected"}));
     EXPECT_TRUE(banc.Erreurs().isEmpty()) << banc.Erreurs().join('|').toStdString();
     // Addresses 3 to 14 went over the port the scan holds open: none of them paid the 200 ms
     // pause of an opening.
@@ -435,4 +432,4 @@ TEST(Scrutation, FermerLaFenetrePendantLaScrutationLaFermeEnsuiteEtGardeLesRegla
     relue.hide();
 }
 
-} // namespace
+}  // namespace

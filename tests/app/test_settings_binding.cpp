@@ -153,8 +153,7 @@ TEST_F(BindingTest, HigherVersionAndMissingVersionStillRestore)
 
 TEST_F(BindingTest, IdentifierIsClampedToItsRange)
 {
-    const std::pair<const char*, int> cases[] = {{"300", 255}, {"abc", 1}, {"0", 1},
-                                                 {"-7", 1},   {"255", 255}, {"", 1}};
+    const std::pair<const char*, int> cases[] = {{"300", 255}, {"abc", 1}, {"0", 1}, {"-7", 1}, {"255", 255}, {"", 1}};
     for (const auto& [text, expected] : cases) {
         WriteBytes(path(), WindowFile("0", "0", "0", "0", text));
         Run run(path());
@@ -196,32 +195,29 @@ TEST_F(BindingTest, MissingElementKeepsItsWidgetAndIsAppendedLast)
     EXPECT_EQ(run.w.id->value(), 33);
     run.binding.SaveSettings();
     EXPECT_EQ(ReadBytes(path()),
-              Lines({kDeclaration, "<Configuration>", "  <FenetrePrincipale>",
-                     "    <FormVersion>0</FormVersion>", "    <ChoixPort_ItemIndex>4</ChoixPort_ItemIndex>",
-                     "    <ChoixBR_ItemIndex>1</ChoixBR_ItemIndex>", "    <EditId_Value>33</EditId_Value>",
-                     "    <ChoixParite_ItemIndex>2</ChoixParite_ItemIndex>", "  </FenetrePrincipale>",
-                     "</Configuration>"}));
+              Lines({kDeclaration, "<Configuration>", "  <FenetrePrincipale>", "    <FormVersion>0</FormVersion>",
+                     "    <ChoixPort_ItemIndex>4</ChoixPort_ItemIndex>", "    <ChoixBR_ItemIndex>1</ChoixBR_ItemIndex>",
+                     "    <EditId_Value>33</EditId_Value>", "    <ChoixParite_ItemIndex>2</ChoixParite_ItemIndex>",
+                     "  </FenetrePrincipale>", "</Configuration>"}));
 }
 
 TEST_F(BindingTest, OtherContentSurvivesASave)
 {
     WriteBytes(path(), Lines({kDeclaration, "<Configuration>", "  <Remarque qui=\"moi\">garder</Remarque>",
-                              "  <FenetrePrincipale Etat=\"1\">", "    <Divers/>",
-                              "    <EditId_Value>5</EditId_Value>", "  </FenetrePrincipale>",
-                              "  <Fin/>", "</Configuration>"}));
+                              "  <FenetrePrincipale Etat=\"1\">", "    <Divers/>", "    <EditId_Value>5</EditId_Value>",
+                              "  </FenetrePrincipale>", "  <Fin/>", "</Configuration>"}));
     Run run(path());
     run.binding.RestoreSettings();
     EXPECT_EQ(run.w.id->value(), 5);
     run.w.baud->setCurrentIndex(0);
     run.binding.SaveSettings();
-    EXPECT_EQ(ReadBytes(path()),
-              Lines({kDeclaration, "<Configuration>", "  <Remarque qui=\"moi\">garder</Remarque>",
-                     "  <FenetrePrincipale Etat=\"1\">", "    <Divers/>",
-                     "    <EditId_Value>5</EditId_Value>", "    <FormVersion>0</FormVersion>",
-                     "    <ChoixPort_ItemIndex>-1</ChoixPort_ItemIndex>",
-                     "    <ChoixParite_ItemIndex>2</ChoixParite_ItemIndex>",
-                     "    <ChoixBR_ItemIndex>0</ChoixBR_ItemIndex>", "  </FenetrePrincipale>",
-                     "  <Fin/>", "</Configuration>"}));
+    EXPECT_EQ(
+        ReadBytes(path()),
+        Lines({kDeclaration, "<Configuration>", "  <Remarque qui=\"moi\">garder</Remarque>",
+               "  <FenetrePrincipale Etat=\"1\">", "    <Divers/>", "    <EditId_Value>5</EditId_Value>",
+               "    <FormVersion>0</FormVersion>", "    <ChoixPort_ItemIndex>-1</ChoixPort_ItemIndex>",
+               "    <ChoixParite_ItemIndex>2</ChoixParite_ItemIndex>", "    <ChoixBR_ItemIndex>0</ChoixBR_ItemIndex>",
+               "  </FenetrePrincipale>", "  <Fin/>", "</Configuration>"}));
 }
 
 TEST_F(BindingTest, MissingFenetrePrincipaleIsAppendedToTheRoot)
@@ -301,8 +297,7 @@ TEST_F(BindingTest, ReadOnlyFileIsRestoredButNeverWritten)
 TEST_F(BindingTest, StoredPropertyNamesFollowTheNamingRule)
 {
     WriteBytes(path(), Lines({kDeclaration, "<Configuration>", "  <Reglages>",
-                              "    <ChoixBR_ItemIndex>1</ChoixBR_ItemIndex>", "  </Reglages>",
-                              "</Configuration>"}));
+                              "    <ChoixBR_ItemIndex>1</ChoixBR_ItemIndex>", "  </Reglages>", "</Configuration>"}));
     StandInWindow w;
     TStockAppXml store(path());
     TStockApp binding(store, w.window, "Reglages", {" ChoixBR . ItemIndex ", "Absent.ItemIndex", "EditId.Inconnue"});
@@ -311,10 +306,9 @@ TEST_F(BindingTest, StoredPropertyNamesFollowTheNamingRule)
     EXPECT_EQ(w.baud->currentIndex(), 1);
     w.baud->setCurrentIndex(4);
     binding.SaveSettings();
-    EXPECT_EQ(ReadBytes(path()), Lines({kDeclaration, "<Configuration>", "  <Reglages>",
-                                        "    <ChoixBR_ItemIndex>4</ChoixBR_ItemIndex>",
-                                        "    <FormVersion>0</FormVersion>", "  </Reglages>",
-                                        "</Configuration>"}));
+    EXPECT_EQ(ReadBytes(path()),
+              Lines({kDeclaration, "<Configuration>", "  <Reglages>", "    <ChoixBR_ItemIndex>4</ChoixBR_ItemIndex>",
+                     "    <FormVersion>0</FormVersion>", "  </Reglages>", "</Configuration>"}));
 }
 
 #ifdef __linux__

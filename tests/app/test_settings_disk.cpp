@@ -78,7 +78,10 @@ protected:
 #endif
     }
 
-    QString path() const { return mountPoint + "/AppVantor.xml"; }
+    QString path() const
+    {
+        return mountPoint + "/AppVantor.xml";
+    }
 
     // Takes every free page of the file system.
     void FillSpace()
@@ -242,9 +245,8 @@ TKillOutcome KillSavesRepeatedly(const QString& file, bool unprivileged, int rou
         TStockAppXml check(file);
         const QString text = QString::fromLatin1(ReadBytes(file).toPercentEncoding(" <>/=\"?"));
         if (check.FileWasUnreadable())
-            outcome.faults << QStringLiteral("round %1: unreadable file (%2): %3")
-                                  .arg(round)
-                                  .arg(check.UnreadableReason(), text);
+            outcome.faults
+                << QStringLiteral("round %1: unreadable file (%2): %3").arg(round).arg(check.UnreadableReason(), text);
         else if (check.Root() == shortTree)
             ++outcome.shortTree;
         else if (check.Root() == longTree)

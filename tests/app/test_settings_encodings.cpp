@@ -43,17 +43,21 @@ std::vector<TCas> Corpus()
         {"declaration without encoding, Hangul names, characters beyond the BMP in values",
          "<?xml version=\"1.0\"?><Configuration><한국어 b=\"&#x1F600;𝒳\">&#x1F600;😀</한국어></Configuration>"},
         {"Latin-1 declared, Latin-1 names, references to what Latin-1 cannot hold",
-         Encoded("ISO-8859-1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><Configuration>"
-                               "<Clé valeur=\"été &#x3A9;\">àé &#937; &#x4E2D;</Clé></Configuration>")},
+         Encoded("ISO-8859-1",
+                 "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><Configuration>"
+                 "<Clé valeur=\"été &#x3A9;\">àé &#937; &#x4E2D;</Clé></Configuration>")},
         {"windows-1252 declared, a name with a letter outside Latin-1",
-         Encoded("windows-1252", "<?xml version=\"1.0\" encoding=\"windows-1252\"?><Configuration>"
-                                 "<Œuvre prix=\"€ 5\">‰ &#x3A9;</Œuvre></Configuration>")},
+         Encoded("windows-1252",
+                 "<?xml version=\"1.0\" encoding=\"windows-1252\"?><Configuration>"
+                 "<Œuvre prix=\"€ 5\">‰ &#x3A9;</Œuvre></Configuration>")},
         {"UTF-16 declared, with byte order mark",
-         "\xFF\xFE" + Encoded("UTF-16LE", "<?xml version=\"1.0\" encoding=\"UTF-16\"?><Configuration>"
-                                          "<名前 属性=\"値\">テキスト</名前></Configuration>")},
-        {"UTF-16BE declared, no byte order mark",
-         Encoded("UTF-16BE", "<?xml version=\"1.0\" encoding=\"UTF-16BE\"?><Configuration>"
-                             "<Ωμέγα>δ</Ωμέγα></Configuration>")},
+         "\xFF\xFE"
+             + Encoded("UTF-16LE",
+                       "<?xml version=\"1.0\" encoding=\"UTF-16\"?><Configuration>"
+                       "<名前 属性=\"値\">テキスト</名前></Configuration>")},
+        {"UTF-16BE declared, no byte order mark", Encoded("UTF-16BE",
+                                                          "<?xml version=\"1.0\" encoding=\"UTF-16BE\"?><Configuration>"
+                                                          "<Ωμέγα>δ</Ωμέγα></Configuration>")},
         {"US-ASCII declared, references only",
          "<?xml version=\"1.0\" encoding=\"US-ASCII\"?><Configuration a=\"&#233;\">&#233;&#937;</Configuration>"},
         {"no declaration, Latin-1 names, CDATA with markup and letters outside Latin-1",
@@ -120,11 +124,12 @@ TEST_F(EncodingTest, NamesOutsideLatin1AreWrittenInUtf8)
     WriteBytes(path(), "<Configuration><名前 属性=\"値\">テキスト</名前></Configuration>");
     TStockAppXml store(path());
     store.WriteInteger("V", 1);
-    EXPECT_EQ(ReadBytes(path()), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-                                 "<Configuration>\r\n"
-                                 "  <名前 属性=\"値\">テキスト</名前>\r\n"
-                                 "  <V>1</V>\r\n"
-                                 "</Configuration>\r\n");
+    EXPECT_EQ(ReadBytes(path()),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+              "<Configuration>\r\n"
+              "  <名前 属性=\"値\">テキスト</名前>\r\n"
+              "  <V>1</V>\r\n"
+              "</Configuration>\r\n");
 
     WriteBytes(path(), "<Configuration><Clé>Ω</Clé></Configuration>");
     TStockAppXml latin(path());
@@ -140,10 +145,11 @@ TEST_F(EncodingTest, DeclaredEncodingThatCannotHoldANameGivesWayToUtf8)
     WriteBytes(path(), "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?><Configuration/>");
     TStockAppXml store(path());
     store.WriteInteger(QString::fromUtf8("Ωμέγα"), 3);
-    EXPECT_EQ(ReadBytes(path()), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-                                 "<Configuration>\r\n"
-                                 "  <Ωμέγα>3</Ωμέγα>\r\n"
-                                 "</Configuration>\r\n");
+    EXPECT_EQ(ReadBytes(path()),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+              "<Configuration>\r\n"
+              "  <Ωμέγα>3</Ωμέγα>\r\n"
+              "</Configuration>\r\n");
     TStockAppXml again(path());
     EXPECT_EQ(again.ReadInteger(QString::fromUtf8("Ωμέγα"), 0), 3);
 }

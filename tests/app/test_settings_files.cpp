@@ -155,7 +155,9 @@ TEST_F(FilesTest, FailedSaveLeavesThePreviousFileWhole)
     const int result = RunInChild(
         [&] {
             ::signal(SIGXFSZ, SIG_IGN);
-            const struct rlimit limit {100, 100};
+            const struct rlimit limit {
+                100, 100
+            };
             if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
                 return 10;
             TStockAppXml store(target);
@@ -220,7 +222,8 @@ TEST(FilesUnprivileged, FolderWithoutWritePermission)
                     code = 26;
                 store.WriteInteger("V", 4);
                 ::chmod(QFile::encodeName(file + ".bad").constData(), 0600);
-                if (ReadBytes(file + ".bad") != Lines({kDeclaration, "<Configuration>", "  <V>2</V>", "</Configuration>"}))
+                if (ReadBytes(file + ".bad")
+                    != Lines({kDeclaration, "<Configuration>", "  <V>2</V>", "</Configuration>"}))
                     code = 27;
                 else if (store.ReadInteger("V", 0) != 4)
                     code = 28;
@@ -258,9 +261,9 @@ TEST_F(FilesTest, MalformedFileIsKeptAsideBeforeTheFirstWrite)
 
     store.WriteInteger("FenetrePrincipale\\EditId_Value", 3);
     EXPECT_EQ(ReadBytes(path() + ".bad"), bad);
-    EXPECT_EQ(ReadBytes(path()), Lines({kDeclaration, "<Configuration>", "  <FenetrePrincipale>",
-                                        "    <EditId_Value>3</EditId_Value>", "  </FenetrePrincipale>",
-                                        "</Configuration>"}));
+    EXPECT_EQ(ReadBytes(path()),
+              Lines({kDeclaration, "<Configuration>", "  <FenetrePrincipale>", "    <EditId_Value>3</EditId_Value>",
+                     "  </FenetrePrincipale>", "</Configuration>"}));
     // Later writes and the final flush do not touch the kept file again.
     store.WriteInteger("FenetrePrincipale\\EditId_Value", 4);
     store.Flush();
@@ -612,7 +615,7 @@ TEST_F(LeftOverTest, StaleTemporaryFilesAreClearedAtTheNextSave)
 {
     WriteBytes(path(), Lines({kDeclaration, "<Configuration>", "  <V>1</V>", "</Configuration>"}));
     // Named as the program's saves name their temporary files, killed an hour ago: removed.
-    Make("AppVantor.xml.hTspEc", anHourAgo);  // QSaveFile
+    Make("AppVantor.xml.hTspEc", anHourAgo);   // QSaveFile
     Make(".AppVantor.xml.a1B2c3", anHourAgo);  // earlier versions of the program
     // Kept: a save under way in another instance (changed just now), names a person gives, other
     // lengths and other files.
@@ -637,7 +640,10 @@ TEST_F(LeftOverTest, StaleTemporaryFilesAreClearedAtTheNextSave)
     ::close(held);
 
     QStringList expected = kept;
-    expected << "AppVantor.xml" << "AppVantor.xml.LoCkEd" << "AppVantor.xml.LiNkEd" << "AppVantor.xml.DiReCt";
+    expected << "AppVantor.xml"
+             << "AppVantor.xml.LoCkEd"
+             << "AppVantor.xml.LiNkEd"
+             << "AppVantor.xml.DiReCt";
     expected.sort();
     EXPECT_EQ(FolderEntries(dir.path()), expected);
     EXPECT_EQ(ReadBytes(target), "garder");

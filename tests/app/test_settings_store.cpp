@@ -27,15 +27,14 @@ TEST_F(StoreTest, WritesOwnLayoutWhenNoFileExists)
     EXPECT_FALSE(QFile::exists(path()));
 
     store.WriteInteger("FenetrePrincipale\\FormVersion", 0);
-    EXPECT_EQ(ReadBytes(path()), Lines({kDeclaration, "<Configuration>", "  <FenetrePrincipale>",
-                                        "    <FormVersion>0</FormVersion>", "  </FenetrePrincipale>",
-                                        "</Configuration>"}));
+    EXPECT_EQ(ReadBytes(path()),
+              Lines({kDeclaration, "<Configuration>", "  <FenetrePrincipale>", "    <FormVersion>0</FormVersion>",
+                     "  </FenetrePrincipale>", "</Configuration>"}));
     store.WriteInteger("Autre\\Niveau\\Valeur", -42);
     EXPECT_EQ(ReadBytes(path()),
-              Lines({kDeclaration, "<Configuration>", "  <FenetrePrincipale>",
-                     "    <FormVersion>0</FormVersion>", "  </FenetrePrincipale>", "  <Autre>",
-                     "    <Niveau>", "      <Valeur>-42</Valeur>", "    </Niveau>", "  </Autre>",
-                     "</Configuration>"}));
+              Lines({kDeclaration, "<Configuration>", "  <FenetrePrincipale>", "    <FormVersion>0</FormVersion>",
+                     "  </FenetrePrincipale>", "  <Autre>", "    <Niveau>", "      <Valeur>-42</Valeur>",
+                     "    </Niveau>", "  </Autre>", "</Configuration>"}));
     EXPECT_FALSE(store.FileWasUnreadable());
 }
 
@@ -62,10 +61,21 @@ TEST_F(StoreTest, IntegerTextRules)
         int expected;
     };
     const Case cases[] = {
-        {"5", 5},       {"-12", -12},     {"0", 0},          {"2147483647", INT_MAX},
-        {"-2147483648", INT_MIN},         {"+3", 3},         {" 7\r\n", 7},
-        {"", -1},       {"abc", -1},      {"1.5", -1},       {"0x10", -1},
-        {"12abc", -1},  {"-", -1},        {"2147483648", -1}, {"1 2", -1},
+        {"5", 5},
+        {"-12", -12},
+        {"0", 0},
+        {"2147483647", INT_MAX},
+        {"-2147483648", INT_MIN},
+        {"+3", 3},
+        {" 7\r\n", 7},
+        {"", -1},
+        {"abc", -1},
+        {"1.5", -1},
+        {"0x10", -1},
+        {"12abc", -1},
+        {"-", -1},
+        {"2147483648", -1},
+        {"1 2", -1},
     };
     for (const Case& c : cases) {
         WriteBytes(path(), QByteArray("<Configuration><V>") + c.text + "</V></Configuration>");
@@ -83,9 +93,8 @@ TEST_F(StoreTest, WritesPlainDecimalText)
     TStockAppXml store(path());
     for (int value : {0, -1, 255, INT_MIN, INT_MAX}) {
         store.WriteInteger("V", value);
-        EXPECT_EQ(ReadBytes(path()),
-                  Lines({kDeclaration, "<Configuration>",
-                         "  <V>" + QString::number(value) + "</V>", "</Configuration>"}));
+        EXPECT_EQ(ReadBytes(path()), Lines({kDeclaration, "<Configuration>", "  <V>" + QString::number(value) + "</V>",
+                                            "</Configuration>"}));
     }
 }
 
@@ -119,26 +128,23 @@ TEST_F(StoreTest, MergesIntoExistingContent)
     store.WriteInteger("FenetrePrincipale\\FormVersion", 0);
     store.WriteInteger("FenetrePrincipale\\EditId_Value", 12);
     EXPECT_EQ(ReadBytes(path()),
-              Lines({kDeclaration,
-                     "<Configuration lang=\"fr\" note=\"a &amp; b &lt;c&gt; &quot;q&quot;\">",
-                     "  <Extra x=\"1\"/>", "  <FenetrePrincipale>",
-                     "    <EditId_Value>12</EditId_Value>",
-                     "    <Autre a=\"b\">x &lt; y &amp; z</Autre>",
-                     "    <FormVersion>0</FormVersion>", "  </FenetrePrincipale>",
-                     "  <Apres>mot</Apres>",
+              Lines({kDeclaration, "<Configuration lang=\"fr\" note=\"a &amp; b &lt;c&gt; &quot;q&quot;\">",
+                     "  <Extra x=\"1\"/>", "  <FenetrePrincipale>", "    <EditId_Value>12</EditId_Value>",
+                     "    <Autre a=\"b\">x &lt; y &amp; z</Autre>", "    <FormVersion>0</FormVersion>",
+                     "  </FenetrePrincipale>", "  <Apres>mot</Apres>",
                      "  <v:Nom xmlns:v=\"urn:vantor\" v:a=\"1\">&lt;b&gt;</v:Nom>", "</Configuration>"}));
 }
 
 TEST_F(StoreTest, KeepsTextLineBreaksAndMixedContent)
 {
-    WriteBytes(path(), "<Configuration><M a=\"l1&#10;l2&#9;t\">un\ndeux</M>"
-                       "<P>avant<E/>apres</P></Configuration>");
+    WriteBytes(path(),
+               "<Configuration><M a=\"l1&#10;l2&#9;t\">un\ndeux</M>"
+               "<P>avant<E/>apres</P></Configuration>");
     TStockAppXml store(path());
     store.WriteInteger("V", 1);
     const QByteArray written = ReadBytes(path());
-    EXPECT_EQ(written, Lines({kDeclaration, "<Configuration>",
-                              "  <M a=\"l1&#10;l2&#9;t\">un", "deux</M>", "  <P>avantapres",
-                              "    <E/>", "  </P>", "  <V>1</V>", "</Configuration>"}));
+    EXPECT_EQ(written, Lines({kDeclaration, "<Configuration>", "  <M a=\"l1&#10;l2&#9;t\">un", "deux</M>",
+                              "  <P>avantapres", "    <E/>", "  </P>", "  <V>1</V>", "</Configuration>"}));
     // Reading the written file gives the same document back.
     TStockAppXml again(path());
     again.Reload();
@@ -188,8 +194,7 @@ TEST_F(StoreTest, CharactersOutsideLatin1BecomeReferences)
     WriteBytes(path(), "<Configuration n=\"\xCE\xA9\">\xCE\xA9</Configuration>");
     TStockAppXml store(path());
     store.Flush();
-    EXPECT_EQ(ReadBytes(path()),
-              Lines({kDeclaration, "<Configuration n=\"&#937;\">&#937;</Configuration>"}));
+    EXPECT_EQ(ReadBytes(path()), Lines({kDeclaration, "<Configuration n=\"&#937;\">&#937;</Configuration>"}));
     store.Reload();
     EXPECT_EQ(store.Root().text, QString(QChar(0x3A9)));
 }
@@ -213,8 +218,8 @@ TEST_F(StoreTest, EachWriteReloadsTheFileFirst)
     // Another program (or instance) edits the file between two writes.
     WriteBytes(path(), "<Configuration><Autre>x</Autre><A>5</A></Configuration>");
     store.WriteInteger("B", 2);
-    EXPECT_EQ(ReadBytes(path()), Lines({kDeclaration, "<Configuration>", "  <Autre>x</Autre>",
-                                        "  <A>5</A>", "  <B>2</B>", "</Configuration>"}));
+    EXPECT_EQ(ReadBytes(path()), Lines({kDeclaration, "<Configuration>", "  <Autre>x</Autre>", "  <A>5</A>",
+                                        "  <B>2</B>", "</Configuration>"}));
     EXPECT_EQ(store.ReadInteger("A", 0), 5);
 }
 
@@ -230,8 +235,8 @@ TEST_F(StoreTest, AutoFlushOffKeepsWritesInMemory)
     EXPECT_FALSE(QFile::exists(path()));
     EXPECT_EQ(store.ReadInteger("A", 0), 1);
     store.Flush();
-    EXPECT_EQ(ReadBytes(path()), Lines({kDeclaration, "<Configuration>", "  <A>1</A>", "  <B>2</B>",
-                                        "</Configuration>"}));
+    EXPECT_EQ(ReadBytes(path()),
+              Lines({kDeclaration, "<Configuration>", "  <A>1</A>", "  <B>2</B>", "</Configuration>"}));
 }
 
 TEST_F(StoreTest, KeepsTheRootNameOfTheFile)

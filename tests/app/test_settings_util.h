@@ -54,23 +54,21 @@ inline QByteArray Lines(const QStringList& lines)
 inline const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>";
 
 // The file with the five values of the window, in the program's own layout.
-inline QByteArray WindowFile(const QString& version, const QString& port, const QString& parity,
-                             const QString& baud, const QString& id)
+inline QByteArray WindowFile(const QString& version, const QString& port, const QString& parity, const QString& baud,
+                             const QString& id)
 {
     return Lines({kDeclaration, "<Configuration>", "  <FenetrePrincipale>",
                   "    <FormVersion>" + version + "</FormVersion>",
                   "    <ChoixPort_ItemIndex>" + port + "</ChoixPort_ItemIndex>",
                   "    <ChoixParite_ItemIndex>" + parity + "</ChoixParite_ItemIndex>",
                   "    <ChoixBR_ItemIndex>" + baud + "</ChoixBR_ItemIndex>",
-                  "    <EditId_Value>" + id + "</EditId_Value>", "  </FenetrePrincipale>",
-                  "</Configuration>"});
+                  "    <EditId_Value>" + id + "</EditId_Value>", "  </FenetrePrincipale>", "</Configuration>"});
 }
 
 // Names in a folder other than "." and "..", hidden ones included (temporary files).
 inline QStringList FolderEntries(const QString& dir)
 {
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                               QDir::Name);
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // Runs body in a child process, as user and group "nobody" when started as root; returns the

@@ -174,15 +174,17 @@ TEST(AvertissementReglages, EachUnreadableFileIsNamedAsItWasKept)
     // Kept by the time the box appears: the box tells what has happened.
     QString texte =
         AvertissementDUnTour(essai, [&] { EXPECT_EQ(Lit(essai.Fichier() + QStringLiteral(".bad")), premier); });
-    EXPECT_TRUE(texte.endsWith(QStringLiteral("The design values are used, and the unreadable file is kept as "
-                                              "\"AppVantor.xml.bad\".")))
+    EXPECT_TRUE(
+        texte.endsWith(QStringLiteral("The design values are used, and the unreadable file is kept as "
+                                      "\"AppVantor.xml.bad\".")))
         << texte.toStdString();
 
     Ecrit(essai.Fichier(), second);
     essai.avertissements.clear();
     texte = AvertissementDUnTour(essai);
-    EXPECT_TRUE(texte.endsWith(QStringLiteral("The design values are used, and the unreadable file is kept as "
-                                              "\"AppVantor.xml.bad.1\".")))
+    EXPECT_TRUE(
+        texte.endsWith(QStringLiteral("The design values are used, and the unreadable file is kept as "
+                                      "\"AppVantor.xml.bad.1\".")))
         << texte.toStdString();
     EXPECT_EQ(Lit(essai.Fichier() + QStringLiteral(".bad")), premier);
     EXPECT_EQ(Lit(essai.Fichier() + QStringLiteral(".bad.1")), second);

@@ -40,12 +40,13 @@ QByteArray Lit(const QString& chemin)
 
 QByteArray Reglages(int port, int parite, int br, int id, int version = 0)
 {
-    return QStringLiteral("<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Configuration>\r\n"
-                          "  <FenetrePrincipale>\r\n    <FormVersion>%5</FormVersion>\r\n"
-                          "    <ChoixPort_ItemIndex>%1</ChoixPort_ItemIndex>\r\n"
-                          "    <ChoixParite_ItemIndex>%2</ChoixParite_ItemIndex>\r\n"
-                          "    <ChoixBR_ItemIndex>%3</ChoixBR_ItemIndex>\r\n"
-                          "    <EditId_Value>%4</EditId_Value>\r\n  </FenetrePrincipale>\r\n</Configuration>\r\n")
+    return QStringLiteral(
+               "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Configuration>\r\n"
+               "  <FenetrePrincipale>\r\n    <FormVersion>%5</FormVersion>\r\n"
+               "    <ChoixPort_ItemIndex>%1</ChoixPort_ItemIndex>\r\n"
+               "    <ChoixParite_ItemIndex>%2</ChoixParite_ItemIndex>\r\n"
+               "    <ChoixBR_ItemIndex>%3</ChoixBR_ItemIndex>\r\n"
+               "    <EditId_Value>%4</EditId_Value>\r\n  </FenetrePrincipale>\r\n</Configuration>\r\n")
         .arg(port)
         .arg(parite)
         .arg(br)

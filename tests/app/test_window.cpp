@@ -222,8 +222,8 @@ TEST_F(Fenetre, LedsAndTheirCaptions)
         EXPECT_FALSE(led->isActive());
         EXPECT_EQ(led->displayedColor(), QColor(0, 128, 128));
     }
-    const char* legendes[] = {"Can", "E2P", "T°", "-", nullptr, nullptr, nullptr, nullptr,
-                              "Isupp", "Vcell", "Vref", "-", "Vin", "V+", "V-", "Vout"};
+    const char* legendes[] = {"Can",   "E2P",   "T°",   "-", nullptr, nullptr, nullptr, nullptr,
+                              "Isupp", "Vcell", "Vref", "-", "Vin",   "V+",    "V-",    "Vout"};
     for (int i = 0; i < 16; ++i) {
         if (legendes[i] == nullptr)
             continue;
@@ -344,9 +344,13 @@ TEST_F(Fenetre, InitialValuesRangesAndStates)
 
 // Whether code outside the window can name one of its members.
 template <class F>
-concept UiAtteignable = requires(F& f) { f.ui; };
+concept UiAtteignable = requires(F& f)
+{
+    f.ui;
+};
 template <class F>
-concept TimersAtteignables = requires(F& f) {
+concept TimersAtteignables = requires(F& f)
+{
     f.TimerAccel;
     f.TimerTempe;
     f.TimerMonit;
@@ -354,14 +358,25 @@ concept TimersAtteignables = requires(F& f) {
     f.TimerMonitoring;
 };
 template <class F>
-concept ListeImagesAtteignable = requires(F& f) { f.ListeImages; };
+concept ListeImagesAtteignable = requires(F& f)
+{
+    f.ListeImages;
+};
 template <class F>
-concept StocksAtteignables = requires(F& f) {
+concept StocksAtteignables = requires(F& f)
+{
     f.StockAppXml;
     f.StockApp;
 };
 template <class F>
-concept CapturesAtteignables = requires(F& f) { f.captureErreur; } || requires(F& f) { f.captureAvertissement; };
+concept CapturesAtteignables = requires(F& f)
+{
+    f.captureErreur;
+}
+|| requires(F& f)
+{
+    f.captureAvertissement;
+};
 
 TEST_F(Fenetre, ItsWidgetsTimersImageListAndStoresAreItsOwn)
 {
@@ -471,8 +486,11 @@ TEST_F(Fenetre, TheImageListHoldsAGlobeGearsAndAGreyModule)
 TEST_F(Fenetre, TimersAreStoppedWithTheirIntervals)
 {
     auto& u = ui();
-    const std::pair<QTimer*, int> timers[] = {{u.TimerAccel, 300}, {u.TimerTempe, 1000}, {u.TimerMonit, 319},
-                                              {u.PeriodCommande, 1000}, {u.TimerMonitoring, 1000}};
+    const std::pair<QTimer*, int> timers[] = {{u.TimerAccel, 300},
+                                              {u.TimerTempe, 1000},
+                                              {u.TimerMonit, 319},
+                                              {u.PeriodCommande, 1000},
+                                              {u.TimerMonitoring, 1000}};
     for (const auto& [t, ms] : timers) {
         EXPECT_FALSE(t->isActive());
         EXPECT_EQ(t->interval(), ms);

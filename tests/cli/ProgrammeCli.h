@@ -72,8 +72,9 @@ public:
             dup2(nul, 0);
             for (const auto& [nom, valeur] : l.environnement)
                 setenv(nom.c_str(), valeur.c_str(), 1);
-            if (l.utilisateur >= 0 && (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(l.utilisateur)) != 0
-                                       || setuid(static_cast<uid_t>(l.utilisateur)) != 0))
+            if (l.utilisateur >= 0
+                && (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(l.utilisateur)) != 0
+                    || setuid(static_cast<uid_t>(l.utilisateur)) != 0))
                 _exit(126);
             std::vector<char*> argv{const_cast<char*>(VANTOR_CLI_PROGRAM)};
             for (const auto& a : l.arguments)
@@ -91,7 +92,8 @@ public:
         pollfd fds[2] = {{sortie[0], POLLIN, 0}, {erreurs[0], POLLIN, 0}};
         int ouverts = 2;
         while (ouverts > 0) {
-            const auto reste = std::chrono::duration_cast<std::chrono::milliseconds>(fin - std::chrono::steady_clock::now());
+            const auto reste =
+                std::chrono::duration_cast<std::chrono::milliseconds>(fin - std::chrono::steady_clock::now());
             if (reste.count() <= 0) {
                 kill(pid, SIGKILL);
                 break;

@@ -96,7 +96,8 @@ TEST_F(CliCommandes, WrongCommandLinesExitWithTwoAndSendNothing)
         std::vector<std::string> arguments;
         const char* message;
     } cas[] = {
-        {{"info", "--port", bus.DevicePath(), "--id", "1", "--baud", "1234"}, "--baud: 2400, 4800, 9600, 19200, 38400 or 57600 expected"},
+        {{"info", "--port", bus.DevicePath(), "--id", "1", "--baud", "1234"},
+         "--baud: 2400, 4800, 9600, 19200, 38400 or 57600 expected"},
         {{"info", "--port", bus.DevicePath(), "--id", "0"}, "--id: address 1..127 expected"},
         {{"info", "--port", bus.DevicePath(), "--id", "128"}, "--id: address 1..127 expected"},
         {{"read", "--port", bus.DevicePath(), "--id", "x"}, "--id: address 1..127 expected"},
@@ -104,7 +105,8 @@ TEST_F(CliCommandes, WrongCommandLinesExitWithTwoAndSendNothing)
         {{"info", "--port", bus.DevicePath()}, "info: --id is missing"},
         {{"info", "--port", bus.DevicePath(), "--id", "1", "--parity", "mark"}, "--parity: even, odd or none expected"},
         {{"set", "--port", bus.DevicePath(), "--id", "1", "--filter", "12"}, "--filter: cut-off 0.1..10 Hz expected"},
-        {{"set", "--port", bus.DevicePath(), "--id", "1", "--sensor-baud", "57600"}, "--sensor-baud: 9600, 19200 or 38400 expected"},
+        {{"set", "--port", bus.DevicePath(), "--id", "1", "--sensor-baud", "57600"},
+         "--sensor-baud: 9600, 19200 or 38400 expected"},
         {{"set", "--port", bus.DevicePath(), "--id", "1", "--address", "200"}, "--address: address 1..127 expected"},
         {{"set", "--port", bus.DevicePath(), "--id", "1"}, "set: nothing to write"},
         {{"scan", "--port", bus.DevicePath(), "--from", "9", "--to", "3"}, "--from must not be above --to"},

@@ -40,12 +40,13 @@ TEST_F(CliLecture, InfoAsText)
     bus.AddSensor(1);
     const TResultat r = Cli("info", {"--id", "1"});
     ASSERT_EQ(r.statut, 0) << r.erreurs;
-    EXPECT_EQ(r.sortie, "firmware      1.10\n"
-                        "serial        AB123456\n"
-                        "filter        5.0 Hz\n"
-                        "fifo          5.000 Hz (divider 10)\n"
-                        "sensor baud   19200\n"
-                        "address       1\n");
+    EXPECT_EQ(r.sortie,
+              "firmware      1.10\n"
+              "serial        AB123456\n"
+              "filter        5.0 Hz\n"
+              "fifo          5.000 Hz (divider 10)\n"
+              "sensor baud   19200\n"
+              "address       1\n");
     EXPECT_EQ(r.erreurs, "");
 }
 
@@ -71,7 +72,8 @@ TEST_F(CliLecture, ReadGivesMeasurementsStatusBitsAndMonitoring)
     EXPECT_EQ(j["status"]["bits"][0]["caption"], "Can");
     EXPECT_DOUBLE_EQ(j["monitoring"]["Vin"].get<double>(), EchelleVin(40));
     EXPECT_EQ(j["monitoring_raw"]["Vin"], 40);
-    EXPECT_DOUBLE_EQ(j["monitoring"]["Isupply"].get<double>(), EchelleIsupply(j["monitoring_raw"]["Isupply"].get<std::uint16_t>()));
+    EXPECT_DOUBLE_EQ(j["monitoring"]["Isupply"].get<double>(),
+                     EchelleIsupply(j["monitoring_raw"]["Isupply"].get<std::uint16_t>()));
     EXPECT_EQ(Trames(), (std::vector<std::string>{"01 04 00 00 00 02", "01 04 00 02 00 02", "01 04 00 04 00 08"}));
 }
 
@@ -84,7 +86,10 @@ TEST_F(CliLecture, ReadAsTextNamesEachBitByItsLedCaption)
     const TResultat r = Cli("read", {"--id", "1"});
     ASSERT_EQ(r.statut, 0) << r.erreurs;
     EXPECT_NE(r.sortie.find("acceleration  1.00000 g\n"), std::string::npos) << r.sortie;
-    EXPECT_NE(r.sortie.find("temperature   -4.3 \xC2\xB0" "C\n"), std::string::npos) << r.sortie;
+    EXPECT_NE(r.sortie.find("temperature   -4.3 \xC2\xB0"
+                            "C\n"),
+              std::string::npos)
+        << r.sortie;
     EXPECT_NE(r.sortie.find("LED  5  high bit 4  sensitive elmnt test clear"), std::string::npos) << r.sortie;
     EXPECT_NE(r.sortie.find("LED 16  low  bit 7  Vout clear"), std::string::npos) << r.sortie;
     EXPECT_NE(r.sortie.find("Icellule"), std::string::npos);

@@ -21,9 +21,9 @@ TEST(CliOptions, DefaultsAndDriverCodes)
     const auto a = A({"info", "--port", "COM3", "--id", "5"});
     ASSERT_EQ(a.erreur, "");
     EXPECT_EQ(a.options.commande, TCommande::Info);
-    EXPECT_EQ(a.options.portIndex, 2);  // COM3 is port index 2
-    EXPECT_EQ(a.options.codeBaud, 3);   // 19200
-    EXPECT_EQ(a.options.codeParite, 2); // none
+    EXPECT_EQ(a.options.portIndex, 2);   // COM3 is port index 2
+    EXPECT_EQ(a.options.codeBaud, 3);    // 19200
+    EXPECT_EQ(a.options.codeParite, 2);  // none
     EXPECT_EQ(a.options.id, 5);
     const auto b = A({"read", "--port", "/dev/ttyUSB0", "--id", "127", "--baud", "2400", "--parity", "odd"});
     ASSERT_EQ(b.erreur, "");

@@ -21,7 +21,8 @@ protected:
     CliPorts()
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        racine = fs::path(::testing::TempDir()) / ("vantor-cli-ports-" + std::string(info->name()) + "-" + std::to_string(::getpid()));
+        racine = fs::path(::testing::TempDir())
+                 / ("vantor-cli-ports-" + std::string(info->name()) + "-" + std::to_string(::getpid()));
         fs::remove_all(racine);
         sys = racine / "sys";
         dev = racine / "dev";
@@ -39,7 +40,8 @@ protected:
         Ecrit(usb / "product", "FT232R USB UART\n");
         fs::create_directories(sys / "bus" / "usb-serial" / "drivers" / "ftdi_sio");
         fs::create_directory_symlink("../../../../../../bus/usb-serial/drivers/ftdi_sio", port / "driver");
-        fs::create_directory_symlink("../../devices/pci0000:00/usb1/1-1/1-1:1.0/ttyUSB0/tty/ttyUSB0", sys / "class" / "tty" / "ttyUSB0");
+        fs::create_directory_symlink("../../devices/pci0000:00/usb1/1-1/1-1:1.0/ttyUSB0/tty/ttyUSB0",
+                                     sys / "class" / "tty" / "ttyUSB0");
         fs::create_directory_symlink("../../../ttyUSB0", port / "tty" / "ttyUSB0" / "device");
         Ecrit(dev / "ttyUSB0", "");
         fs::create_symlink("../../ttyUSB0", dev / "serial" / "by-id" / "usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0");
@@ -78,7 +80,8 @@ protected:
         TLancement l;
         l.arguments = {"ports"};
         l.arguments.insert(l.arguments.end(), arguments.begin(), arguments.end());
-        l.environnement = {{"VANTOR_CLI_SYSFS", sys.string()}, {"VANTOR_CLI_DEV", dev.string()},
+        l.environnement = {{"VANTOR_CLI_SYSFS", sys.string()},
+                           {"VANTOR_CLI_DEV", dev.string()},
                            {"VANTOR_CLI_DOSDEVICES", dos.string()}};
         l.utilisateur = utilisateur;
         return TProgrammeCli::Lance(l);

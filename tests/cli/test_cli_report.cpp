@@ -45,7 +45,8 @@ public:
         std::vector<std::string> textes;
         if (!doc_)
             return textes;
-        std::unique_ptr<xmlXPathContext, decltype(&xmlXPathFreeContext)> ctx(xmlXPathNewContext(doc_.get()), xmlXPathFreeContext);
+        std::unique_ptr<xmlXPathContext, decltype(&xmlXPathFreeContext)> ctx(xmlXPathNewContext(doc_.get()),
+                                                                             xmlXPathFreeContext);
         xmlXPathRegisterNs(ctx.get(), BAD_CAST "h", BAD_CAST "http://www.w3.org/1999/xhtml");
         xmlXPathRegisterNs(ctx.get(), BAD_CAST "s", BAD_CAST "http://www.w3.org/2000/svg");
         std::unique_ptr<xmlXPathObject, decltype(&xmlXPathFreeObject)> res(
@@ -126,7 +127,8 @@ TEST_F(CliReport, HtmlRecordHoldsTheSensorsValuesEscapedAndAPlot)
     EXPECT_EQ(doc.Textes("//h:table[@id='status']/h:tr[h:td]").size(), 16u);
     EXPECT_EQ(doc.Textes("//h:table[@id='monitoring']/h:tr").size(), 7u);
     EXPECT_TRUE(std::regex_match(doc.Texte("//h:td[@id='monitoring-Vin']"), std::regex(R"(\d+\.\d\d)")));
-    EXPECT_TRUE(std::regex_match(doc.Texte("//h:td[@id='date']"), std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)")));
+    EXPECT_TRUE(
+        std::regex_match(doc.Texte("//h:td[@id='date']"), std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)")));
 
     // The plot: one point per sample, inside its panel; the pinned temperature is a flat line.
     const int echantillons = std::stoi(doc.Texte("//h:span[@id='samples']"));

@@ -27,14 +27,14 @@ TEST_F(CliSet, FilterAndFifoAreWrittenAsTheWindowWritesThemThenReadBack)
     const std::string a = SingleToHexText(c.A), b = SingleToHexText(c.B), cc = SingleToHexText(c.C);
     auto ecriture = [](int registre, const std::string& mot) {
         char pdu[40];
-        std::snprintf(pdu, sizeof pdu, "01 42 00 %02X %s %s", registre, mot.substr(0, 2).c_str(), mot.substr(2, 2).c_str());
+        std::snprintf(pdu, sizeof pdu, "01 42 00 %02X %s %s", registre, mot.substr(0, 2).c_str(),
+                      mot.substr(2, 2).c_str());
         return std::string(pdu);
     };
-    EXPECT_EQ(Trames(), (std::vector<std::string>{ecriture(64, a.substr(0, 4)), ecriture(65, a.substr(4)),
-                                                  ecriture(66, b.substr(0, 4)), ecriture(67, b.substr(4)),
-                                                  ecriture(68, cc.substr(0, 4)), ecriture(69, cc.substr(4)),
-                                                  "01 06 00 07 05 FF", "01 03 00 02 00 02", "01 03 00 07 00 01",
-                                                  "01 03 00 06 00 01"}));
+    EXPECT_EQ(Trames(), (std::vector<std::string>{
+                            ecriture(64, a.substr(0, 4)), ecriture(65, a.substr(4)), ecriture(66, b.substr(0, 4)),
+                            ecriture(67, b.substr(4)), ecriture(68, cc.substr(0, 4)), ecriture(69, cc.substr(4)),
+                            "01 06 00 07 05 FF", "01 03 00 02 00 02", "01 03 00 07 00 01", "01 03 00 06 00 01"}));
     EXPECT_EQ(s.Holding(7), 0x05FF);
     EXPECT_EQ(s.System(66), HexTextToInt(b.substr(0, 4)));
     const TJson j = Json(r);
@@ -58,8 +58,8 @@ TEST_F(CliSet, NewAddressIsReadBackAtTheNewAddress)
     const TResultat r = Cli("set", {"--id", "1", "--address", "17", "--json"});
     ASSERT_EQ(r.statut, 0) << r.erreurs;
     EXPECT_EQ(&s, bus.SensorAt(17));
-    EXPECT_EQ(Trames(), (std::vector<std::string>{"01 03 00 06 00 01", "01 06 00 06 01 11", "11 03 00 02 00 02", "11 03 00 07 00 01",
-                                                  "11 03 00 06 00 01"}));
+    EXPECT_EQ(Trames(), (std::vector<std::string>{"01 03 00 06 00 01", "01 06 00 06 01 11", "11 03 00 02 00 02",
+                                                  "11 03 00 07 00 01", "11 03 00 06 00 01"}));
     const TJson j = Json(r);
     EXPECT_EQ(j["read_back"]["address"], 17);
     EXPECT_EQ(j["read_back"]["register6"], 0x0111);
@@ -95,11 +95,13 @@ TEST_F(CliSet, ReadBackThatDiffersIsAFailure)
     bus.AddSensor(1).SetFaults({.ignoreWrites = true});
     const TResultat r = Cli("set", {"--id", "1", "--fifo", "25", "--filter", "2.5", "--json"});
     EXPECT_EQ(r.statut, 1);
-    EXPECT_EQ(r.erreurs, "vantor-cli: read-back differs: filter 5.000 Hz instead of 2.500; fifo 5.000 Hz instead of 25.000\n");
+    EXPECT_EQ(r.erreurs,
+              "vantor-cli: read-back differs: filter 5.000 Hz instead of 2.500; fifo 5.000 Hz instead of 25.000\n");
     const TJson j = Json(r);
     EXPECT_EQ(j["match"], false);
     EXPECT_EQ(j["read_back"]["fifo_divider"], 10);
-    EXPECT_EQ(DernierJson(r)["error"], "read-back differs: filter 5.000 Hz instead of 2.500; fifo 5.000 Hz instead of 25.000");
+    EXPECT_EQ(DernierJson(r)["error"],
+              "read-back differs: filter 5.000 Hz instead of 2.500; fifo 5.000 Hz instead of 25.000");
 }
 
 TEST_F(CliSet, ValueTheSensorRefusesIsAFailure)

@@ -114,7 +114,10 @@ TEST_F(CliWatch, FailedReadsShowErrAndPollingGoesOn)
     const TResultat r = Cli("watch", {"--id", "1", "--every", "10", "--count", "2", "--csv", csv});
     EXPECT_EQ(r.statut, 1);  // not one read succeeded
     EXPECT_EQ(r.erreurs, "vantor-cli: No detected sensor\n");
-    EXPECT_NE(r.sortie.find("err g  err \xC2\xB0" "C  status err"), std::string::npos) << r.sortie;
+    EXPECT_NE(r.sortie.find("err g  err \xC2\xB0"
+                            "C  status err"),
+              std::string::npos)
+        << r.sortie;
     const auto lignes = Lignes(csv);
     ASSERT_EQ(lignes.size(), 3u);
     const auto c = Champs(lignes[2]);

@@ -59,7 +59,7 @@ TEST(MessageTable, UnlistedCodesAndIndexes)
     EXPECT_EQ(MessageText(0), "");
     EXPECT_EQ(MessageText(14), "unknown error");
     EXPECT_EQ(MessageText(127), "unknown error");
-    EXPECT_EQ(MessageText(128), "");                           // only the low 7 bits count
+    EXPECT_EQ(MessageText(128), "");  // only the low 7 bits count
     EXPECT_EQ(MessageText(128 + 3), "No detected sensor");
     EXPECT_EQ(ResultCodeFromIndex(14), 0);
     EXPECT_EQ(ResultCodeFromIndex(128 + 4), -4);

@@ -22,11 +22,11 @@ TEST(HexText, ToInt)
     EXPECT_EQ(HexTextToInt("FFFFFFFF"), -1);
     EXPECT_EQ(static_cast<std::uint32_t>(HexTextToInt("FFFFFFFF")), 4294967295u);
     EXPECT_EQ(HexTextToInt("1FFFFFFFF"), -1);  // digits beyond the eighth add nothing
-    EXPECT_EQ(HexTextToInt("0a"), 42);          // lower case is not folded
+    EXPECT_EQ(HexTextToInt("0a"), 42);         // lower case is not folded
     EXPECT_EQ(HexTextToInt("ff"), 799);
     EXPECT_EQ(HexTextToInt("7FFFFFFF"), 2147483647);
-    EXPECT_EQ(HexTextToInt("G"), 16);           // 'G' - 0x37
-    EXPECT_EQ(HexTextToInt(" "), -16);          // 0x20 - 0x30, kept modulo 2^32
+    EXPECT_EQ(HexTextToInt("G"), 16);   // 'G' - 0x37
+    EXPECT_EQ(HexTextToInt(" "), -16);  // 0x20 - 0x30, kept modulo 2^32
 }
 
 TEST(HexText, FromInt)

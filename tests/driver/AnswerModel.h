@@ -57,8 +57,7 @@ inline TByteString RandomAnswer(std::mt19937& rng, std::uint8_t id, std::uint8_t
     }
     case 1:  // byte count that disagrees with the data, up to the largest frame
         return valid(rng() % 252, byte());
-    case 2:
-        return AppendCrc({id, static_cast<std::uint8_t>(fn | 0x80), byte()});
+    case 2: return AppendCrc({id, static_cast<std::uint8_t>(fn | 0x80), byte()});
     case 3: {
         TByteString g(rng() % 300);
         for (auto& b : g)

@@ -67,7 +67,8 @@ public:
                 got.insert(got.end(), buf.begin(), buf.begin() + r);
                 continue;
             }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0)
                 break;
             pollfd p{master_, POLLIN, 0};

@@ -22,7 +22,7 @@ using B = TByteString;
 using Clock = std::chrono::steady_clock;
 
 constexpr double kBoundMs = 367.0;
-constexpr double kLateMs = 10.0;
+constexpr double kBabbleLateMs = 10.0;
 constexpr auto kGap = std::chrono::milliseconds(35);
 constexpr double kSilenceMs = 42.0;
 
@@ -126,7 +126,7 @@ struct SlowBabble : ::testing::Test {
 
 TEST_F(SlowBabble, ReadGivesUpWithinTheBound)
 {
-    ExpectBounded(kBoundMs, kLateMs, [&] {
+    ExpectBounded(kBoundMs, kBabbleLateMs, [&] {
         std::uint8_t count = 0;
         TDataArea data{};
         return c.ReadRegisters(kFnReadHolding, 0x0006, 1, count, data);
@@ -136,7 +136,7 @@ TEST_F(SlowBabble, ReadGivesUpWithinTheBound)
 TEST_F(SlowBabble, WriteGivesUpWithinFiveBounds)
 {
     const int before = peer.Requests();
-    ExpectBounded(5 * kBoundMs, 5 * kLateMs, [&] { return c.WriteRegister(kFnWriteSingle, 0x0010, 0x00, 0x2A); });
+    ExpectBounded(5 * kBoundMs, 5 * kBabbleLateMs, [&] { return c.WriteRegister(kFnWriteSingle, 0x0010, 0x00, 0x2A); });
     EXPECT_GE(peer.Requests() - before, 15);  // five attempts each time
 }
 
@@ -144,7 +144,7 @@ TEST_F(SlowBabble, EchoAddsItsOwnCharactersAndOneSilence)
 {
     // 8 echoed and 260 answer characters of 12 bits: 335 ms, and two silences of 42 ms.
     c.Port().SetEcho(true);
-    ExpectBounded(335.0 + 2 * kSilenceMs, kLateMs, [&] {
+    ExpectBounded(335.0 + 2 * kSilenceMs, kBabbleLateMs, [&] {
         std::uint8_t count = 0;
         TDataArea data{};
         return c.ReadRegisters(kFnReadHolding, 0x0006, 1, count, data);

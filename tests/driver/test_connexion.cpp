@@ -56,15 +56,19 @@ TEST_F(ConnexionTest, ConstructionGivesTheDefaultsWithThePortClosed)
 
 TEST_F(ConnexionTest, LineModeAndBaudCodesMapToPortSettings)
 {
-    const struct { std::int32_t code; std::uint8_t parity, stop; } modes[] = {
-        {0, 2, 1}, {1, 1, 1}, {2, 0, 0}, {3, 2, 1}, {-1, 2, 1}};
+    const struct {
+        std::int32_t code;
+        std::uint8_t parity, stop;
+    } modes[] = {{0, 2, 1}, {1, 1, 1}, {2, 0, 0}, {3, 2, 1}, {-1, 2, 1}};
     for (const auto& m : modes) {
         c->SetLineMode(m.code);
         EXPECT_EQ(c->Port().Parity(), m.parity) << m.code;
         EXPECT_EQ(c->Port().StopBits(), m.stop) << m.code;
     }
-    const struct { std::int32_t code; std::uint8_t row; } rates[] = {
-        {0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 6}, {6, 3}, {-2, 3}};
+    const struct {
+        std::int32_t code;
+        std::uint8_t row;
+    } rates[] = {{0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 6}, {6, 3}, {-2, 3}};
     for (const auto& r : rates) {
         c->SetBaudCode(r.code);
         EXPECT_EQ(c->Port().RateRow(), r.row) << r.code;
@@ -90,9 +94,11 @@ TEST_F(ConnexionTest, PortIndexAndNames)
     c->SetPortName("");
     EXPECT_EQ(c->Port().PortName(), "\\\\.\\COM42");
 
-    const struct { const char* name; std::int32_t index; } names[] = {
-        {"\\\\.\\COM0", 0}, {"\\\\.\\COM10", 9}, {"\\\\.\\com4", -1}, {"\\\\.\\COM", -1},
-        {"\\\\.\\COM4x", -1}, {"COM4", -1}, {"/dev/ttyUSB0", -1}, {"\\\\.\\COM99999999999", -1}};
+    const struct {
+        const char* name;
+        std::int32_t index;
+    } names[] = {{"\\\\.\\COM0", 0},   {"\\\\.\\COM10", 9}, {"\\\\.\\com4", -1},  {"\\\\.\\COM", -1},
+                 {"\\\\.\\COM4x", -1}, {"COM4", -1},        {"/dev/ttyUSB0", -1}, {"\\\\.\\COM99999999999", -1}};
     for (const auto& n : names) {
         c->SetPortName(n.name);
         EXPECT_EQ(c->GetPortIndex(), n.index) << n.name;
@@ -168,7 +174,10 @@ TEST_F(ConnexionTest, PortThatCannotOpenGivesIoErrorWithoutSending)
 
 TEST_F(ConnexionTest, StatusesOfTheExchange)
 {
-    const struct { B answer; std::uint8_t status; } cases[] = {
+    const struct {
+        B answer;
+        std::uint8_t status;
+    } cases[] = {
         {{}, kStatusNoAnswer},
         {AppendCrc({0x02, 0x03, 0x00}), kStatusFrame},
         {{0x01, 0x03, 0x00, 0x00, 0x00}, kStatusCrc},
@@ -207,8 +216,11 @@ TEST_F(ConnexionTest, ExceptionAnswersMapToTheirCodes)
 {
     std::uint8_t count = 0;
     TDataArea data{};
-    const struct { std::uint8_t exception; TResultCode code; } cases[] = {
-        {1, kResExcFunction}, {2, kResExcAddress}, {3, kResExcValue}, {4, kResExcDevice}, {7, kResExcDevice}, {0, kResExcDevice}};
+    const struct {
+        std::uint8_t exception;
+        TResultCode code;
+    } cases[] = {{1, kResExcFunction}, {2, kResExcAddress}, {3, kResExcValue},
+                 {4, kResExcDevice},   {7, kResExcDevice},  {0, kResExcDevice}};
     for (const auto& k : cases) {
         AnswerAlways(AppendCrc({0x01, 0x83, k.exception}));
         EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 1, count, data), k.code) << int(k.exception);
@@ -532,7 +544,8 @@ TEST_F(ConnexionTest, RandomAnswersGiveTheirResultAndStayInTheDataArea)
             // An answer PDU longer than the area (a 260-byte answer) keeps its first 256 bytes.
             const std::size_t kept = std::min<std::size_t>(answer.size() - 3, kTailleZone);
             ASSERT_EQ(length, kept);
-            ASSERT_TRUE(std::equal(answer.begin() + 1, answer.begin() + 1 + static_cast<std::ptrdiff_t>(kept), g.data.begin()));
+            ASSERT_TRUE(
+                std::equal(answer.begin() + 1, answer.begin() + 1 + static_cast<std::ptrdiff_t>(kept), g.data.begin()));
         } else {
             ASSERT_EQ(length, 0u);
         }

@@ -110,9 +110,14 @@ TEST_F(PortTest, BlockSizesOutsideOneTo256AreRefused)
 
 TEST_F(PortTest, ReadAndWriteTimeoutsPerRateRow)
 {
-    const struct { std::uint8_t row; std::uint32_t baud; int oneByte; int interval; int writeOfEight; } rows[] = {
-        {1, 2400, 48, 28, 52 * 8 + 20}, {2, 4800, 44, 24, 36 * 8 + 20}, {3, 9600, 42, 22, 28 * 8 + 20},
-        {4, 19200, 41, 21, 24 * 8 + 20}, {5, 38400, 41, 21, 22 * 8 + 20}, {6, 57600, 41, 21, 21 * 8 + 20}};
+    const struct {
+        std::uint8_t row;
+        std::uint32_t baud;
+        int oneByte;
+        int interval;
+        int writeOfEight;
+    } rows[] = {{1, 2400, 48, 28, 52 * 8 + 20},  {2, 4800, 44, 24, 36 * 8 + 20},  {3, 9600, 42, 22, 28 * 8 + 20},
+                {4, 19200, 41, 21, 24 * 8 + 20}, {5, 38400, 41, 21, 22 * 8 + 20}, {6, 57600, 41, 21, 21 * 8 + 20}};
     for (const auto& r : rows) {
         EXPECT_EQ(RateRowEntry(r.row).baud, r.baud);
         EXPECT_EQ(ReadTimeoutsFor(r.row, 1).totalMs, r.oneByte);
@@ -183,8 +188,8 @@ termios AllSet()
 
 TEST(TermiosSettings, RawEightBitLineWithoutFlowControl)
 {
-    for (std::uint8_t parity : {0, 1, 2, 9}) {
-        for (std::uint8_t stop : {0, 1, 5}) {
+    for (std::uint8_t parity : {std::uint8_t{0}, std::uint8_t{1}, std::uint8_t{2}, std::uint8_t{9}}) {
+        for (std::uint8_t stop : {std::uint8_t{0}, std::uint8_t{1}, std::uint8_t{5}}) {
             const termios t = TermiosFor(AllSet(), {9600, parity, stop});
             const bool withParity = parity == 1 || parity == 2;
             SCOPED_TRACE(::testing::Message() << "parity " << int(parity) << " stop " << int(stop));
@@ -210,8 +215,10 @@ TEST(TermiosSettings, RawEightBitLineWithoutFlowControl)
 
 TEST(TermiosSettings, TheSixSpeeds)
 {
-    const struct { std::uint32_t baud; speed_t speed; } speeds[] = {
-        {2400, B2400}, {4800, B4800}, {9600, B9600}, {19200, B19200}, {38400, B38400}, {57600, B57600}};
+    const struct {
+        std::uint32_t baud;
+        speed_t speed;
+    } speeds[] = {{2400, B2400}, {4800, B4800}, {9600, B9600}, {19200, B19200}, {38400, B38400}, {57600, B57600}};
     for (const auto& s : speeds) {
         const termios t = TermiosFor(AllSet(), {s.baud, 0, 0});
         EXPECT_EQ(cfgetispeed(&t), s.speed) << s.baud;

@@ -8,7 +8,11 @@ namespace {
 
 TEST(PortTimeouts, FiveValuesOfEachRateRow)
 {
-    const struct { std::uint8_t row; std::uint32_t read; std::uint32_t write; } rows[] = {
+    const struct {
+        std::uint8_t row;
+        std::uint32_t read;
+        std::uint32_t write;
+    } rows[] = {
         {1, 28, 52}, {2, 24, 36}, {3, 22, 28}, {4, 21, 24}, {5, 21, 22}, {6, 21, 21},
     };
     for (const auto& r : rows) {

@@ -42,7 +42,10 @@ struct TimingTest : ::testing::Test {
 
 TEST_F(TimingTest, SingleByteReadTimeoutPerRate)
 {
-    const struct { std::uint8_t row; double ms; } rows[] = {{1, 48}, {2, 44}, {3, 42}, {4, 41}, {5, 41}, {6, 41}};
+    const struct {
+        std::uint8_t row;
+        double ms;
+    } rows[] = {{1, 48}, {2, 44}, {3, 42}, {4, 41}, {5, 41}, {6, 41}};
     for (const auto& r : rows) {
         SCOPED_TRACE(::testing::Message() << "row " << int(r.row));
         port.SetRateRow(r.row);

@@ -18,5 +18,7 @@ TEST(SensorIdentite, SerialNumberIsTheFirstEightBytes)
     EXPECT_EQ(ChaineNumSerie(zone), "AB123456");
     zone[2] = 0xE9;  // 8-bit codes stay as they are
     zone[3] = 0x00;
-    EXPECT_EQ(ChaineNumSerie(zone), std::string("AB\xE9\0" "3456", 8));
+    EXPECT_EQ(ChaineNumSerie(zone), std::string("AB\xE9\0"
+                                                "3456",
+                                                8));
 }

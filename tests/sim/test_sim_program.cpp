@@ -17,11 +17,43 @@ namespace {
 
 TEST(SimOptions, SensorsAndTheirOptions)
 {
-    const auto p = ParseOptions({"--delay", "7", "--id", "1", "--silent", "--id", "5", "--serial", "ZZ000005",
-                                 "--firmware", "2.3", "--exception", "4", "--corrupt", "0.25", "--cut", "2",
-                                 "--link", "dos/com1", "--echo", "--babble", "--wrong-crc", "--wrong-address",
-                                 "--reboot-ms", "100", "--self-test-ms", "50", "--line-baud", "9600", "--seed", "9",
-                                 "--monit", "vin=40", "--monit", "vout=0", "--temperature", "85.5"});
+    const auto p = ParseOptions({"--delay",
+                                 "7",
+                                 "--id",
+                                 "1",
+                                 "--silent",
+                                 "--id",
+                                 "5",
+                                 "--serial",
+                                 "ZZ000005",
+                                 "--firmware",
+                                 "2.3",
+                                 "--exception",
+                                 "4",
+                                 "--corrupt",
+                                 "0.25",
+                                 "--cut",
+                                 "2",
+                                 "--link",
+                                 "dos/com1",
+                                 "--echo",
+                                 "--babble",
+                                 "--wrong-crc",
+                                 "--wrong-address",
+                                 "--reboot-ms",
+                                 "100",
+                                 "--self-test-ms",
+                                 "50",
+                                 "--line-baud",
+                                 "9600",
+                                 "--seed",
+                                 "9",
+                                 "--monit",
+                                 "vin=40",
+                                 "--monit",
+                                 "vout=0",
+                                 "--temperature",
+                                 "85.5"});
     ASSERT_EQ(p.error, "");
     const ProgramOptions& o = p.options;
     ASSERT_EQ(o.sensors.size(), 2u);
@@ -59,12 +91,25 @@ TEST(SimOptions, DefaultIsOneSensorAtOne)
 
 TEST(SimOptions, RefusedCommandLines)
 {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"--id", "0"}, {"--id", "128"}, {"--id", "1", "--id", "1"}, {"--id"},
-          {"--id", "x"}, {"--serial", "ABC"}, {"--firmware", "1"}, {"--firmware", "1.300"},
-          {"--corrupt", "2"}, {"--corrupt", "x"}, {"--exception", "0"}, {"--delay", "-1"}, {"--frobnicate"},
-          {"--link", ""}, {"--line-baud", "fast"}, {"--monit", "vin"},
-          {"--monit", "vxx=3"}, {"--monit", "vin=70000"}, {"--temperature", "warm"}})
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--id", "0"},
+                                                 {"--id", "128"},
+                                                 {"--id", "1", "--id", "1"},
+                                                 {"--id"},
+                                                 {"--id", "x"},
+                                                 {"--serial", "ABC"},
+                                                 {"--firmware", "1"},
+                                                 {"--firmware", "1.300"},
+                                                 {"--corrupt", "2"},
+                                                 {"--corrupt", "x"},
+                                                 {"--exception", "0"},
+                                                 {"--delay", "-1"},
+                                                 {"--frobnicate"},
+                                                 {"--link", ""},
+                                                 {"--line-baud", "fast"},
+                                                 {"--monit", "vin"},
+                                                 {"--monit", "vxx=3"},
+                                                 {"--monit", "vin=70000"},
+                                                 {"--temperature", "warm"}})
         EXPECT_NE(ParseOptions(args).error, "") << args[0];
 }
 
@@ -72,10 +117,10 @@ TEST(SimOptions, HelpListsEveryOption)
 {
     EXPECT_TRUE(ParseOptions({"--help"}).options.help);
     const std::string usage = UsageText();
-    for (const char* option : {"--id", "--link", "--line-baud", "--seed", "--help", "--serial", "--firmware",
-                               "--reboot-ms", "--self-test-ms", "--silent", "--wrong-crc", "--wrong-address",
-                               "--exception", "--delay", "--echo", "--babble", "--cut", "--corrupt", "--monit",
-                               "--temperature"})
+    for (const char* option : {"--id",        "--link",          "--line-baud", "--seed",         "--help",
+                               "--serial",    "--firmware",      "--reboot-ms", "--self-test-ms", "--silent",
+                               "--wrong-crc", "--wrong-address", "--exception", "--delay",        "--echo",
+                               "--babble",    "--cut",           "--corrupt",   "--monit",        "--temperature"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
 

@@ -37,8 +37,7 @@ TEST_F(SimRegisters, DefaultSettingsInHoldingRegisters)
 
 TEST_F(SimRegisters, SystemRegistersHoldTheFilterCoefficients)
 {
-    EXPECT_EQ(master.Transact("01 41 00 40 00 06 BC 13"),
-              "01 41 0C 3D 8A 25 FD 41 87 8D DE C0 C3 D4 0B EF 94");
+    EXPECT_EQ(master.Transact("01 41 00 40 00 06 BC 13"), "01 41 0C 3D 8A 25 FD 41 87 8D DE C0 C3 D4 0B EF 94");
     // B = 1.7888544 (0x3FE4F92E) written word by word gives a 10 Hz cut-off, read back in
     // holding 2-3.
     EXPECT_EQ(master.Transact("01 42 00 42 3F E4 C8 6A"), "01 42 00 42 3F E4 C8 6A");

@@ -55,7 +55,10 @@ inline TFakeComState* g_state = nullptr;
 inline const HANDLE kDevice = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(0x4C0));
 inline ULONG_PTR g_nextEvent = 0x1000;
 
-inline TFakeComState& S() { return *g_state; }
+inline TFakeComState& S()
+{
+    return *g_state;
+}
 
 inline bool Step(const char* name)
 {
@@ -231,8 +234,9 @@ inline VOID WINAPI Sleep(DWORD ms)
 }
 
 inline const TWin32Api kApi{
-    CreateFileA, CloseHandle, SetupComm, SetCommTimeouts, GetCommState, SetCommMask, SetCommState, PurgeComm,
-    ClearCommError, CreateEventA, ReadFile, WriteFile, WaitForSingleObject, GetOverlappedResult, GetLastError, Sleep,
+    CreateFileA,         CloseHandle,         SetupComm,      SetCommTimeouts, GetCommState, SetCommMask,
+    SetCommState,        PurgeComm,           ClearCommError, CreateEventA,    ReadFile,     WriteFile,
+    WaitForSingleObject, GetOverlappedResult, GetLastError,   Sleep,
 };
 
 }  // namespace fakewin32

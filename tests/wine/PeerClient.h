@@ -77,7 +77,8 @@ public:
     TByteString Drain(int com) { return Bytes(Command("drain " + std::to_string(com))); }
     TByteString Receive(int com, std::size_t count, int ms)
     {
-        return Bytes(Command("receive " + std::to_string(com) + " " + std::to_string(count) + " " + std::to_string(ms)));
+        return Bytes(
+            Command("receive " + std::to_string(com) + " " + std::to_string(count) + " " + std::to_string(ms)));
     }
     void Send(int com, const TByteString& octets) { Command("send " + std::to_string(com) + " " + Hex(octets)); }
     // From now on every request of `count` bytes on COM `com` gets `answer`, until Stop.

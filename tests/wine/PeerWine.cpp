@@ -63,13 +63,18 @@ std::string Settings(TPeerPty& pty)
     termios t{};
     ::tcgetattr(pty.SlaveFd(), &t);
     const speed_t s = ::cfgetospeed(&t);
-    const struct { speed_t code; int baud; } speeds[] = {{B2400, 2400}, {B4800, 4800}, {B9600, 9600},
-                                                         {B19200, 19200}, {B38400, 38400}, {B57600, 57600}};
+    const struct {
+        speed_t code;
+        int baud;
+    } speeds[] = {{B2400, 2400}, {B4800, 4800}, {B9600, 9600}, {B19200, 19200}, {B38400, 38400}, {B57600, 57600}};
     int baud = 0;
     for (const auto& e : speeds)
         if (e.code == s)
             baud = e.baud;
-    const int bits = (t.c_cflag & CSIZE) == CS8 ? 8 : (t.c_cflag & CSIZE) == CS7 ? 7 : (t.c_cflag & CSIZE) == CS6 ? 6 : 5;
+    const int bits = (t.c_cflag & CSIZE) == CS8   ? 8
+                     : (t.c_cflag & CSIZE) == CS7 ? 7
+                     : (t.c_cflag & CSIZE) == CS6 ? 6
+                                                  : 5;
     const char parity = !(t.c_cflag & PARENB) ? 'N' : (t.c_cflag & PARODD) ? 'O' : 'E';
     return std::to_string(baud) + " " + std::to_string(bits) + " " + parity + " " + ((t.c_cflag & CSTOPB) ? "2" : "1");
 }
@@ -239,8 +244,8 @@ int main(int argc, char** argv)
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener, 4) != 0 || ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
+        || ::listen(listener, 4) != 0 || ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         std::perror("control socket");
         return 2;
     }

@@ -96,8 +96,8 @@ std::int32_t CallSlots(const char* name, std::initializer_list<std::uint32_t> sl
 {
     std::int32_t delta = -1;
     const std::int32_t r = korvane_call_slots(Export(name), slots.begin(), static_cast<int>(slots.size()), &delta);
-    Check(delta == 0, std::string(name) + ": ESP moved by " + std::to_string(delta) + " after " +
-                          std::to_string(slots.size()) + " slots (the callee must remove them)");
+    Check(delta == 0, std::string(name) + ": ESP moved by " + std::to_string(delta) + " after "
+                          + std::to_string(slots.size()) + " slots (the callee must remove them)");
     return r;
 }
 
@@ -119,11 +119,23 @@ int main()
     }
 
     // The plain names only; decorated ones are not exported.
-    const char* names[] = {"MODBUS_SetupConnect", "SetupConnect", "MODBUS_SetupDevice", "MODBUS_SetupAdditional",
-                           "MODBUS_OpenPort", "OpenPort", "MODBUS_ClosePort", "ClosePort",
-                           "MODBUS_ReadHoldingRegisters", "MODBUS_ReadInputRegisters", "MODBUS_ReadSystemRegisters",
-                           "MODBUS_WriteSingleRegister", "MODBUS_WriteSystemRegister", "MODBUS_ResetModule",
-                           "MODBUS_exchange", "MODBUS_DllVersion", "Korvane_DllVersion"};
+    const char* names[] = {"MODBUS_SetupConnect",
+                           "SetupConnect",
+                           "MODBUS_SetupDevice",
+                           "MODBUS_SetupAdditional",
+                           "MODBUS_OpenPort",
+                           "OpenPort",
+                           "MODBUS_ClosePort",
+                           "ClosePort",
+                           "MODBUS_ReadHoldingRegisters",
+                           "MODBUS_ReadInputRegisters",
+                           "MODBUS_ReadSystemRegisters",
+                           "MODBUS_WriteSingleRegister",
+                           "MODBUS_WriteSystemRegister",
+                           "MODBUS_ResetModule",
+                           "MODBUS_exchange",
+                           "MODBUS_DllVersion",
+                           "Korvane_DllVersion"};
     for (const char* n : names)
         Export(n);
     Check(::GetProcAddress(g_dll, "MODBUS_SetupConnect@16") == nullptr, "no decorated MODBUS_SetupConnect@16");
@@ -168,17 +180,24 @@ int main()
     Check(CallSlots("MODBUS_OpenPort", {}) == 0, "slots: MODBUS_OpenPort");
     Check(CallSlots("OpenPort", {}) == 0, "slots: OpenPort");
 
-    const struct { const char* name; std::uint8_t fn; } reads[] = {
-        {"MODBUS_ReadHoldingRegisters", 0x03}, {"MODBUS_ReadInputRegisters", 0x04}, {"MODBUS_ReadSystemRegisters", 0x41}};
+    const struct {
+        const char* name;
+        std::uint8_t fn;
+    } reads[] = {{"MODBUS_ReadHoldingRegisters", 0x03},
+                 {"MODBUS_ReadInputRegisters", 0x04},
+                 {"MODBUS_ReadSystemRegisters", 0x41}};
     for (const auto& r : reads) {
         count = 0;
         peer.Serve(5, 8, AppendCrc({0x07, r.fn, 0x02, 0x0A, 0x0B}));
-        Check(CallSlots(r.name, {0xDEAD0102, 0xBEEF0001, Slot(&count), Slot(data)}) == 0, std::string("slots: ") + r.name);
+        Check(CallSlots(r.name, {0xDEAD0102, 0xBEEF0001, Slot(&count), Slot(data)}) == 0,
+              std::string("slots: ") + r.name);
         Check(peer.Join(5) == AppendCrc({0x07, r.fn, 0x01, 0x02, 0x00, 0x01}), std::string("frame of ") + r.name);
         Check(count == 2 && data[0] == 0x0A && data[1] == 0x0B, std::string("data of ") + r.name);
     }
-    const struct { const char* name; std::uint8_t fn; } writes[] = {
-        {"MODBUS_WriteSingleRegister", 0x06}, {"MODBUS_WriteSystemRegister", 0x42}};
+    const struct {
+        const char* name;
+        std::uint8_t fn;
+    } writes[] = {{"MODBUS_WriteSingleRegister", 0x06}, {"MODBUS_WriteSystemRegister", 0x42}};
     for (const auto& w : writes) {
         const TByteString frame = AppendCrc({0x07, w.fn, 0x00, 0x05, 0x12, 0x34});
         peer.Serve(5, 8, frame);

@@ -210,7 +210,10 @@ TEST_F(WinExports, EveryStatusOfATransaction)
 
     ASSERT_EQ(MODBUS_SetupConnect(4, 2, -1, -1), 0);
     ASSERT_EQ(MODBUS_OpenPort(), 0);
-    const struct { B answer; TResultCode code; } cases[] = {
+    const struct {
+        B answer;
+        TResultCode code;
+    } cases[] = {
         {AppendCrc({0x02, 0x03, 0x02, 0x00, 0x01}), KORVANE_FRAME_ERROR},  // another slave
         {{}, KORVANE_NO_ANSWER},
         {{0x01, 0x03, 0x02, 0x00, 0x01, 0x00, 0x00}, KORVANE_CRC_ERROR},

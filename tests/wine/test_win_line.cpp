@@ -38,7 +38,8 @@ TEST_F(Win32LineTest, OpenFollowsTheSequenceWithItsArguments)
     auto line = Line();
     ASSERT_TRUE(line->Open("\\\\.\\COM5", {9600, 2, 1}));
     EXPECT_TRUE(line->IsOpen());
-    EXPECT_EQ(state.calls, (Calls{"CreateFileA", "SetupComm", "SetCommTimeouts", "GetCommState", "SetCommMask", "SetCommState"}));
+    EXPECT_EQ(state.calls,
+              (Calls{"CreateFileA", "SetupComm", "SetCommTimeouts", "GetCommState", "SetCommMask", "SetCommState"}));
     EXPECT_EQ(state.openedName, "\\\\.\\COM5");  // as it stands: no mapping on Windows
     EXPECT_EQ(state.access, static_cast<DWORD>(GENERIC_READ | GENERIC_WRITE));
     EXPECT_EQ(state.share, 0u);
@@ -77,7 +78,11 @@ TEST_F(Win32LineTest, AFailingStepClosesTheHandleAgain)
 
 TEST_F(Win32LineTest, TimeoutsOfEachRateRow)
 {
-    const struct { std::uint32_t baud; DWORD read; DWORD write; } rows[] = {
+    const struct {
+        std::uint32_t baud;
+        DWORD read;
+        DWORD write;
+    } rows[] = {
         {2400, 28, 52}, {4800, 24, 36}, {9600, 22, 28}, {19200, 21, 24}, {38400, 21, 22}, {57600, 21, 21},
     };
     for (const auto& r : rows) {
@@ -100,9 +105,17 @@ TEST_F(Win32LineTest, FlagWordIsReplacedAsAWhole)
     state.base.DCBlength = sizeof(DCB);
     state.base.XonLim = 77;
     state.base.XoffChar = 0x13;
-    const struct { std::uint8_t parity; std::uint8_t stop; BYTE wantParity; BYTE wantStop; DWORD word; } cases[] = {
-        {0, 0, NOPARITY, ONESTOPBIT, 0x4001}, {1, 1, ODDPARITY, TWOSTOPBITS, 0x4003},
-        {2, 1, EVENPARITY, TWOSTOPBITS, 0x4003}, {7, 9, NOPARITY, ONESTOPBIT, 0x4001},
+    const struct {
+        std::uint8_t parity;
+        std::uint8_t stop;
+        BYTE wantParity;
+        BYTE wantStop;
+        DWORD word;
+    } cases[] = {
+        {0, 0, NOPARITY, ONESTOPBIT, 0x4001},
+        {1, 1, ODDPARITY, TWOSTOPBITS, 0x4003},
+        {2, 1, EVENPARITY, TWOSTOPBITS, 0x4003},
+        {7, 9, NOPARITY, ONESTOPBIT, 0x4001},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << "parity " << int(c.parity) << " stop " << int(c.stop));
