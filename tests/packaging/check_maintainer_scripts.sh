@@ -22,6 +22,21 @@ root=$scratch/root
 folder=$root$PREFIX
 mkdir -p "$folder"
 
+# A sanitizer build names its suppression files in the options, in a source tree that may be
+# closed to the other users (a clone in /root, say); they read copies here instead.
+for var in ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS TSAN_OPTIONS; do
+    [[ ${!var:-} == *suppressions=* ]] || continue
+    IFS=: read -r -a items <<<"${!var}"
+    for i in "${!items[@]}"; do
+        if [[ ${items[$i]} == suppressions=* ]]; then
+            copy=$scratch/$var.supp
+            install -m 0644 "${items[$i]#suppressions=}" "$copy"
+            items[i]=suppressions=$copy
+        fi
+    done
+    export "$var=$(IFS=:; echo "${items[*]}")"
+done
+
 operator=(setpriv --reuid=nobody --regid=nogroup --groups=dialout)
 outsider=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
 owner_mode() { stat -c '%a %U:%G' "$1"; }
