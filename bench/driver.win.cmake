@@ -1,4 +1,4 @@
-# Windows driver benchmark (built in build-win32, run under Wine by scripts/test-windows --bench):
+# Windows driver benchmark (built in build-win64, run under 64-bit Wine by scripts/test-windows --bench):
 # read time-outs per rate, transactions per second and CPU time per transaction on COM5.
 add_executable(bench_driver_win ${CMAKE_CURRENT_LIST_DIR}/bench_driver_win.cpp)
 target_include_directories(bench_driver_win PRIVATE ${PROJECT_SOURCE_DIR}/tests/wine)
