@@ -1,5 +1,6 @@
 #include "LigneWin32.h"
 
+#include <algorithm>
 #include <cstring>
 
 const TWin32Api& SystemWin32Api()
@@ -82,6 +83,11 @@ bool TWin32SerialLine::Open(const std::string& name, const TLineSettings& settin
 
 void TWin32SerialLine::Close()
 {
+    first_ = last_ = 0;
+    if (event_ != nullptr) {
+        api_.CloseHandle(event_);
+        event_ = nullptr;
+    }
     if (handle_ == INVALID_HANDLE_VALUE)
         return;
     api_.CloseHandle(handle_);
@@ -92,6 +98,7 @@ void TWin32SerialLine::Purge()
 {
     if (handle_ == INVALID_HANDLE_VALUE)
         return;
+    first_ = last_ = 0;
     api_.PurgeComm(handle_, PURGE_TXCLEAR | PURGE_RXCLEAR);
     // A line error that arrived while the port was idle would fail the coming transaction.
     ClearLineErrors();
@@ -110,24 +117,45 @@ std::size_t TWin32SerialLine::Read(std::uint8_t* octets, std::size_t n, const TR
 {
     if (n == 0 || n > TComPort::kMaxBlock || handle_ == INVALID_HANDLE_VALUE)
         return 0;
-    return Transfer(TDirection::kRead, octets, static_cast<DWORD>(n));
+    if (first_ == last_)
+        ReadAhead(static_cast<DWORD>(n));
+    const std::size_t count = std::min(n, last_ - first_);
+    std::memcpy(octets, ahead_.data() + first_, count);
+    first_ += count;
+    return count;
+}
+
+void TWin32SerialLine::ReadAhead(DWORD n)
+{
+    first_ = 0;
+    last_ = Transfer(TDirection::kRead, ahead_.data(), n);
+    if (last_ != n)
+        return;
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!api_.ClearCommError(handle_, &errors, &status) || status.cbInQue == 0)
+        return;
+    const auto more = static_cast<DWORD>(std::min<std::size_t>(status.cbInQue, ahead_.size() - last_));
+    last_ += Transfer(TDirection::kRead, ahead_.data() + last_, more);
 }
 
 std::size_t TWin32SerialLine::Transfer(TDirection direction, std::uint8_t* octets, DWORD n)
 {
-    const HANDLE event = api_.CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (event == nullptr)
+    if (event_ == nullptr)
+        event_ = api_.CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (event_ == nullptr)
         return 0;
     OVERLAPPED overlapped{};
-    overlapped.hEvent = event;
+    overlapped.hEvent = event_;
     const BOOL started = direction == TDirection::kRead ? api_.ReadFile(handle_, octets, n, nullptr, &overlapped)
                                                         : api_.WriteFile(handle_, octets, n, nullptr, &overlapped);
     DWORD failure = started ? ERROR_SUCCESS : api_.GetLastError();
     std::size_t count = 0;
     if (started || failure == ERROR_IO_PENDING) {
         failure = ERROR_SUCCESS;
-        // No limit here: the port's time-outs end the operation.
-        if (api_.WaitForSingleObject(event, INFINITE) == WAIT_OBJECT_0) {
+        // No limit here: the port's time-outs end the operation. One that completed at once
+        // has set the event already.
+        if (started || api_.WaitForSingleObject(event_, INFINITE) == WAIT_OBJECT_0) {
             DWORD transferred = 0;
             if (!api_.GetOverlappedResult(handle_, &overlapped, &transferred, FALSE))
                 failure = api_.GetLastError();
@@ -135,7 +163,6 @@ std::size_t TWin32SerialLine::Transfer(TDirection direction, std::uint8_t* octet
             count = transferred <= n ? transferred : 0;
         }
     }
-    api_.CloseHandle(event);
     // A time-out is the ordinary end of a read; any other failure may be a line error, which
     // an abort-on-error port keeps until it is acknowledged: the bytes of the current answer
     // are then incomplete (its checks fail) and the next transaction finds the port working.

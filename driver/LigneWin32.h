@@ -1,8 +1,10 @@
 // Windows serial line: a COM device opened exclusively for overlapped I/O, configured with one
-// DCB and the port's own time-outs, every read and write waited for on a fresh event.
+// DCB and the port's own time-outs, every read and write waited for on the port's one event.
 #pragma once
 
 #include <windows.h>
+
+#include <array>
 
 #include "comrs.h"
 
@@ -53,17 +55,28 @@ public:
     // The time limits are those set at open from the same rate row (PortTimeoutsFor); the
     // device ends each operation by itself, so the limits passed here are not used again.
     std::size_t Write(const std::uint8_t* octets, std::size_t n, int timeoutMs) override;
+    // A read that finds bytes taken ahead returns them at once, as the device does with bytes
+    // already in its queue. Otherwise it reads from the device as asked, and when that gives all
+    // it asked for, takes whatever else has arrived in the same go, for the reads that follow:
+    // an answer read byte by byte costs a few device reads, not one per byte.
     std::size_t Read(std::uint8_t* octets, std::size_t n, const TReadTimeouts& limits) override;
     void Pause(int ms) override;
 
 private:
     enum class TDirection { kRead, kWrite };
-    // One overlapped transfer on a fresh manual-reset event; the count the device reports.
+    // One overlapped transfer on the port's manual-reset event; the count the device reports.
     std::size_t Transfer(TDirection direction, std::uint8_t* octets, DWORD n);
+    // Reads n bytes or fewer from the device, then what has arrived beyond them, into ahead_.
+    void ReadAhead(DWORD n);
     // Acknowledges a parity, framing or overrun error, after which an abort-on-error device
     // fails every operation until the error is cleared.
     void ClearLineErrors();
 
     const TWin32Api& api_;
     HANDLE handle_ = INVALID_HANDLE_VALUE;
+    HANDLE event_ = nullptr;  // made at the first transfer, closed with the device
+    // Bytes read from the device and not yet handed out: ahead_[first_, last_).
+    std::array<std::uint8_t, 2 * TComPort::kMaxBlock> ahead_{};
+    std::size_t first_ = 0;
+    std::size_t last_ = 0;
 };

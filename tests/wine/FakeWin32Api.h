@@ -29,6 +29,7 @@ struct TFakeComState {
     // Transfers
     std::deque<std::uint8_t> incoming;
     std::vector<TByteString> writes;
+    std::vector<DWORD> reads;  // the count each ReadFile asked for
     std::function<void(const TByteString&, TFakeComState&)> responder;
     bool immediateCompletion = false;  // ReadFile/WriteFile succeed at once instead of pending
     bool timeoutIsFailure = true;      // a read that times out reports ERROR_TIMEOUT (as Wine does)
@@ -92,6 +93,7 @@ inline BOOL WINAPI CloseHandle(HANDLE h)
         S().calls.push_back("CloseHandle");
         ++S().deviceCloses;
     } else {
+        S().calls.push_back("CloseHandle(event)");
         ++S().eventsClosed;
     }
     return TRUE;
@@ -144,12 +146,14 @@ inline BOOL WINAPI ClearCommError(HANDLE, LPDWORD errors, LPCOMSTAT status)
     ++S().clears;
     *errors = S().lineError ? CE_RXPARITY : 0;
     *status = COMSTAT{};
+    status->cbInQue = static_cast<DWORD>(S().incoming.size());
     S().lineError = false;
     return TRUE;
 }
 
 inline HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, LPCSTR name)
 {
+    S().calls.push_back("CreateEventA");
     ++S().eventsCreated;
     S().eventsManualReset = S().eventsManualReset && manualReset;
     S().eventsInitiallyClear = S().eventsInitiallyClear && !initialState;
@@ -171,6 +175,7 @@ inline BOOL Complete(LPOVERLAPPED ov, DWORD error, DWORD count)
 inline BOOL WINAPI ReadFile(HANDLE, LPVOID buffer, DWORD n, LPDWORD, LPOVERLAPPED ov)
 {
     S().calls.push_back("ReadFile");
+    S().reads.push_back(n);
     if (S().lineError) {
         S().lastError = ERROR_OPERATION_ABORTED;
         return FALSE;

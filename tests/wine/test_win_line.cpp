@@ -1,6 +1,6 @@
 // The Windows serial line on a stand-in for kernel32: the open sequence and its arguments, the
-// DCB, the port's time-outs, one fresh event per transfer, and the handling of line errors on
-// an abort-on-error port.
+// DCB, the port's time-outs, the port's one event, answers read in blocks, and the handling of
+// line errors on an abort-on-error port.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -135,7 +135,7 @@ TEST_F(Win32LineTest, FlagWordIsReplacedAsAWhole)
     }
 }
 
-TEST_F(Win32LineTest, EachTransferHasAFreshManualResetEventAndAnUnboundedWait)
+TEST_F(Win32LineTest, TransfersWaitUnboundedOnThePortsOneEvent)
 {
     auto line = Line();
     ASSERT_TRUE(line->Open("\\\\.\\COM5", {}));
@@ -149,13 +149,13 @@ TEST_F(Win32LineTest, EachTransferHasAFreshManualResetEventAndAnUnboundedWait)
     EXPECT_EQ(buf[0], 0xAA);
     EXPECT_EQ(buf[1], 0xBB);
     EXPECT_EQ(line->Read(buf, 1, {}), 0u);  // the port's time-out: nothing
-    EXPECT_EQ(state.eventsCreated, 4);
-    EXPECT_EQ(state.eventsClosed, 4);
+    EXPECT_EQ(state.eventsCreated, 1);
+    EXPECT_EQ(state.eventsClosed, 0);
     EXPECT_TRUE(state.eventsManualReset);
     EXPECT_TRUE(state.eventsInitiallyClear);
     EXPECT_TRUE(state.eventsUnnamed);
-    EXPECT_EQ(state.waits, (std::vector<DWORD>(4, INFINITE)));
-    EXPECT_EQ(state.clears, 0);  // a time-out is no line error
+    EXPECT_EQ(state.waits, (std::vector<DWORD>(4, INFINITE)));  // the write and three reads
+    EXPECT_FALSE(state.lineError);
 
     // Completion at once, and a time-out reported as success with no byte, give the same.
     state.immediateCompletion = true;
@@ -163,8 +163,43 @@ TEST_F(Win32LineTest, EachTransferHasAFreshManualResetEventAndAnUnboundedWait)
     EXPECT_EQ(line->Write(frame.data(), frame.size(), 0), frame.size());
     state.Answer({0x42});
     EXPECT_EQ(line->Read(buf, 1, {}), 1u);
+    EXPECT_EQ(buf[0], 0x42);
     EXPECT_EQ(line->Read(buf, 1, {}), 0u);
-    EXPECT_EQ(state.eventsCreated, state.eventsClosed);
+    EXPECT_EQ(state.eventsCreated, 1);
+
+    // The event goes with the device, and a reopened port makes its own.
+    line->Close();
+    EXPECT_EQ(state.eventsClosed, 1);
+    EXPECT_EQ(state.deviceCloses, 1);
+    ASSERT_TRUE(line->Open("\\\\.\\COM5", {}));
+    EXPECT_EQ(line->Write(frame.data(), frame.size(), 0), frame.size());
+    EXPECT_EQ(state.eventsCreated, 2);
+    line.reset();
+    EXPECT_EQ(state.eventsClosed, 2);
+}
+
+TEST_F(Win32LineTest, BytesTakenAheadAreHandedOutInOrderAndGoWithAPurge)
+{
+    auto line = Line();
+    ASSERT_TRUE(line->Open("\\\\.\\COM5", {}));
+    state.Answer({1, 2, 3, 4, 5});
+    std::uint8_t b[8] = {};
+    ASSERT_EQ(line->Read(b, 2, {}), 2u);
+    EXPECT_EQ(state.reads, (std::vector<DWORD>{2, 3}));  // as asked, then all that had arrived
+    ASSERT_EQ(line->Read(b + 2, 8, {}), 3u);             // at most what was taken ahead
+    EXPECT_EQ(B(b, b + 5), (B{1, 2, 3, 4, 5}));
+    EXPECT_EQ(state.reads.size(), 2u);
+
+    state.Answer({6, 7, 8});
+    ASSERT_EQ(line->Read(b, 1, {}), 1u);
+    EXPECT_EQ(b[0], 6);
+    line->Purge();  // 7 and 8 were taken ahead: they go as the device's queue does
+    EXPECT_EQ(line->Read(b, 1, {}), 0u);
+    state.Answer({9});
+    line->Close();
+    ASSERT_TRUE(line->Open("\\\\.\\COM5", {}));
+    ASSERT_EQ(line->Read(b, 1, {}), 1u);
+    EXPECT_EQ(b[0], 9);
 }
 
 TEST_F(Win32LineTest, BlocksOutsideOneTo256AreNotTransferred)
@@ -229,6 +264,19 @@ struct Win32ConnexionTest : Win32LineTest {
     }
     TResultCode Read(std::uint8_t& count, TDataArea& data) { return c->ReadRegisters(kFnReadInput, 0, 2, count, data); }
 };
+
+TEST_F(Win32ConnexionTest, AnAnswerReadByteByByteCostsThreeDeviceReads)
+{
+    std::uint8_t count = 0;
+    TDataArea data{};
+    state.reads.clear();
+    ASSERT_EQ(Read(count, data), kResOk);
+    ASSERT_EQ(count, 4);
+    EXPECT_EQ(B(data.begin(), data.begin() + 4), (B{0x41, 0xA0, 0x00, 0x00}));
+    // The first byte, the eight behind it in one go, and the silence that ends the answer.
+    EXPECT_EQ(state.reads, (std::vector<DWORD>{1, 8, 1}));
+    EXPECT_EQ(state.writes.back(), AppendCrc({0x01, 0x04, 0x00, 0x00, 0x00, 0x02}));
+}
 
 TEST_F(Win32ConnexionTest, ParityErrorFailsTheAnswerAndTheNextTransactionWorks)
 {
