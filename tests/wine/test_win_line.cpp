@@ -166,6 +166,7 @@ TEST_F(Win32LineTest, TransfersWaitUnboundedOnThePortsOneEvent)
     EXPECT_EQ(buf[0], 0x42);
     EXPECT_EQ(line->Read(buf, 1, {}), 0u);
     EXPECT_EQ(state.eventsCreated, 1);
+    EXPECT_EQ(state.waits.size(), 4u);  // what completed at once is not waited for
 
     // The event goes with the device, and a reopened port makes its own.
     line->Close();
