@@ -9,7 +9,6 @@
 #include "Plateforme.h"
 #include "RenduCli.h"
 #include "UtilKorvane.h"
-#include "korvane.h"
 
 namespace {
 
@@ -26,7 +25,7 @@ int CommandeScan(const TOptionsCli& o, TSortieCli& sortie)
     bool interrompu = false;
     TResultCode erreurLigne = kResOk;
     for (int adresse = o.de; adresse <= o.a; ++adresse) {
-        MODBUS_SetupConnect(-1, -1, -1, adresse);
+        ChangeIdentifiant(adresse);
         const TResultCode code = Sonde();
         Attends(kPauseParAdresse);
         if (ResultCodeToMessageIndex(code) == 0)

@@ -205,13 +205,50 @@ TEST_F(CliReport, FailingSensorGetsItsRecordAndStatusOne)
     std::remove(chemin.c_str());
 }
 
-TEST_F(CliReport, NoSensorWritesNoRecord)
+// A sensor that does not answer at all still gets its record, which says what failed.
+TEST_F(CliReport, NoSensorGetsARecordOfWhatFailed)
 {
     const std::string chemin = Fichier(".html");
     const TResultat r = Cli("report", {"--id", "1", "--out", chemin, "--seconds", "0.5"});
     EXPECT_EQ(r.statut, 1);
-    EXPECT_EQ(r.erreurs, "vantor-cli: No detected sensor\n");
-    EXPECT_FALSE(std::ifstream(chemin).good());
+    EXPECT_EQ(r.sortie, "record written to " + chemin + ": fail\n");
+    EXPECT_EQ(r.erreurs, "vantor-cli: reading the identity: No detected sensor\n");
+    const TDocument doc = TDocument::Xml(Contenu(chemin));
+    ASSERT_TRUE(doc.Valide());
+    EXPECT_EQ(doc.Texte("//h:span[@id='verdict']"), "fail");
+    EXPECT_EQ(doc.Texte("//h:span[@id='failure-operation']"), "reading the identity");
+    EXPECT_EQ(doc.Texte("//h:span[@id='failure-message']"), "No detected sensor");
+    EXPECT_EQ(doc.Texte("//h:td[@id='identity-missing']"), "not read");
+    EXPECT_EQ(doc.Texte("//h:td[@id='id']"), "1");
+    // The line section counts the one transaction that got no answer.
+    EXPECT_EQ(doc.Texte("//h:td[@id='line-transactions']"), "1");
+    EXPECT_EQ(doc.Texte("//h:td[@id='line-no_answer']"), "1");
+    std::remove(chemin.c_str());
+}
+
+// Exception 4 on the monitoring read, after identity and configuration were read: the record
+// has what was read and names the failed read with the driver's message.
+TEST_F(CliReport, ReadFailingMidwayGetsARecord)
+{
+    bus.AddSensor(1).SetFaults({.exceptionCode = 4, .exceptionRegister = 4});
+    const std::string chemin = Fichier(".json");
+    const TResultat r = Cli("report", {"--id", "1", "--out", chemin, "--seconds", "0.5", "--json"});
+    EXPECT_EQ(r.statut, 1);
+    const TJson j = TJson::parse(Contenu(chemin));
+    EXPECT_EQ(j["verdict"]["pass"], false);
+    EXPECT_EQ(j["failure"]["operation"], "reading the monitoring values");
+    EXPECT_EQ(j["failure"]["code"], -23);
+    EXPECT_EQ(j["identity"]["serial"], "AB123456");
+    EXPECT_EQ(j["configuration"]["address"], 1);
+    EXPECT_TRUE(j["monitoring"].is_null());
+    EXPECT_TRUE(j["recording"].is_null());
+    EXPECT_EQ(j["line_health"]["failures"]["exception"], 1);
+    const std::string message = j["failure"]["message"].get<std::string>();
+    EXPECT_FALSE(message.empty());
+    EXPECT_NE(r.erreurs.find("reading the monitoring values: " + message), std::string::npos) << r.erreurs;
+    // No self test was started on a failing sensor.
+    EXPECT_EQ(bus.SensorAt(1)->SelfTestCount(), 0);
+    std::remove(chemin.c_str());
 }
 
 }  // namespace
@@ -227,7 +264,8 @@ TEST_F(CliReport, RecordingProgressOnATerminal)
     l.erreursSurTerminal = true;
     const TResultat r = TProgrammeCli::Lance(l);
     ASSERT_EQ(r.statut, 0) << r.erreurs;
-    EXPECT_NE(r.erreurs.find("report: recording 1 of 1 s"), std::string::npos) << r.erreurs;
+    EXPECT_NE(r.erreurs.find("report: recording 1 of 1 s ("), std::string::npos) << r.erreurs;
+    EXPECT_NE(r.erreurs.find("report: self test (90 %)"), std::string::npos) << r.erreurs;
     std::remove(chemin.c_str());
 }
 

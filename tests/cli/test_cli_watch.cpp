@@ -132,7 +132,7 @@ TEST_F(CliWatch, CsvThatCannotBeWrittenFailsBeforeAnyRequest)
     bus.AddSensor(1);
     const TResultat r = Cli("watch", {"--id", "1", "--count", "1", "--csv", "/nonexistent/dir/x.csv"});
     EXPECT_EQ(r.statut, 1);
-    EXPECT_EQ(r.erreurs, "vantor-cli: cannot write /nonexistent/dir/x.csv\n");
+    EXPECT_EQ(r.erreurs, "vantor-cli: cannot write /nonexistent/dir/x.csv: No such file or directory\n");
     EXPECT_EQ(bus.FrameCount(), 0u);
 }
 
