@@ -93,7 +93,7 @@ int Applique(const TOptionsCli& o, TSortieCli& sortie, const std::string& chemin
         ecrits.push_back(e.nom);
     // Filter, FIFO, register 6: one step each, then the read-back.
     const int etapes = static_cast<int>(ecarts.size()) - (ecrit("sensor_baud") && ecrit("address") ? 1 : 0) + 1;
-    int etape = 0;
+    int etape = 1;  // the first read is step 0
     const auto progres = [&](const std::string& quoi) {
         sortie.Progres("config apply: " + std::to_string(100 * etape / (etapes + 1)) + " %, " + quoi);
         ++etape;
@@ -114,7 +114,9 @@ int Applique(const TOptionsCli& o, TSortieCli& sortie, const std::string& chemin
                 throw TEchecCli("writing fifo_hz: " + TEchecCli::Message(code), code);
         }
         if (ecrit("sensor_baud") || ecrit("address")) {
-            progres("writing sensor_baud and address");
+            progres(ecrit("sensor_baud") && ecrit("address") ? "writing sensor_baud and address"
+                    : ecrit("address")                       ? "writing address"
+                                                             : "writing sensor_baud");
             const std::uint16_t registre6 = Exige(LitRegistre6());
             const int indexBaud = EntreeBaudDeTexte(std::to_string(fichier.baud.value_or(avant.baudCapteur)));
             const auto haut = static_cast<std::uint8_t>(ecrit("sensor_baud") ? indexBaud : registre6 >> 8);

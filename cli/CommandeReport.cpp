@@ -167,7 +167,11 @@ int CommandeReport(const TOptionsCli& o, TSortieCli& sortie)
 
     const bool etatSain = !echec && EtatSain(etat);
     const bool autoTestReussi = !echec && autoTest["pass"].get<bool>();
-    const bool reussi = etatSain && autoTestReussi;
+    // A recording in which not one read of a measurement succeeded says nothing of the sensor.
+    const bool enregistrementReussi = !echec
+                                      && enregistrement["statistics"]["acceleration_g"]["count"].get<long long>() > 0
+                                      && enregistrement["statistics"]["temperature_c"]["count"].get<long long>() > 0;
+    const bool reussi = etatSain && autoTestReussi && enregistrementReussi;
     TJson rapport{{"record", "Vantor commissioning record"},
                   {"date", date},
                   {"note", Utf8Valide(o.note)},
@@ -178,7 +182,11 @@ int CommandeReport(const TOptionsCli& o, TSortieCli& sortie)
                   {"self_test", autoTest},
                   {"recording", enregistrement},
                   {"line_health", JsonStatsLigne(StatsLigne())},
-                  {"verdict", {{"pass", reussi}, {"status_pass", etatSain}, {"self_test_pass", autoTestReussi}}}};
+                  {"verdict",
+                   {{"pass", reussi},
+                    {"status_pass", etatSain},
+                    {"self_test_pass", autoTestReussi},
+                    {"recording_pass", enregistrementReussi}}}};
     if (echec)
         rapport["failure"] = {
             {"operation", echec->operation}, {"message", Utf8Valide(echec->message)}, {"code", echec->code}};
@@ -199,6 +207,8 @@ int CommandeReport(const TOptionsCli& o, TSortieCli& sortie)
             raison = "status bits set (" + BitsActifs(etat) + ")";
         if (!autoTestReussi)
             raison += std::string(raison.empty() ? "" : ", ") + "self test failed";
+        if (!enregistrementReussi)
+            raison += std::string(raison.empty() ? "" : ", ") + "no measurement read while recording";
         throw TEchecCli("sensor failed: " + raison);
     }
     return 0;

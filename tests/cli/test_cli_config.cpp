@@ -155,6 +155,21 @@ TEST_F(CliConfig, MismatchAfterApplyIsAnError)
         << r.erreurs;
 }
 
+TEST_F(CliConfig, ApplyProgressOnATerminal)
+{
+    bus.AddSensor(1);
+    Ecrit(R"({"format": "vantor-configuration", "version": 1, "fifo_hz": 25, "address": 30})");
+    TLancement l;
+    l.arguments = {"config", "apply", fichier, "--port", bus.DevicePath(), "--id", "1"};
+    l.erreursSurTerminal = true;
+    const TResultat r = TProgrammeCli::Lance(l);
+    ASSERT_EQ(r.statut, 0) << r.erreurs;
+    for (const char* etape :
+         {"config apply: 0 %, reading the settings of sensor 1", "config apply: 25 %, writing fifo_hz",
+          "config apply: 50 %, writing address", "config apply: 75 %, reading back sensor 30 at 19200 baud"})
+        EXPECT_NE(r.erreurs.find(etape), std::string::npos) << etape << " in " << r.erreurs;
+}
+
 TEST_F(CliConfig, UnusableFilesAreRefusedBeforeAnythingIsSent)
 {
     bus.AddSensor(1);
