@@ -117,7 +117,7 @@ int Applique(const TOptionsCli& o, TSortieCli& sortie, const std::string& chemin
             progres(ecrit("sensor_baud") && ecrit("address") ? "writing sensor_baud and address"
                     : ecrit("address")                       ? "writing address"
                                                              : "writing sensor_baud");
-            const std::uint16_t registre6 = Exige(LitRegistre6());
+            const std::uint16_t registre6 = avant.registre6;  // read a moment ago
             const int indexBaud = EntreeBaudDeTexte(std::to_string(fichier.baud.value_or(avant.baudCapteur)));
             const auto haut = static_cast<std::uint8_t>(ecrit("sensor_baud") ? indexBaud : registre6 >> 8);
             const auto bas = static_cast<std::uint8_t>(ecrit("address") ? *fichier.adresse : registre6 & 0xFF);

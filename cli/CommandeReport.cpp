@@ -94,7 +94,9 @@ TJson Enregistre(double secondes, TSortieCli& sortie)
 }
 
 struct TEchecEtape {
+    // cppcheck-suppress unusedStructMember ; read through the optional that holds it
     std::string operation;
+    // cppcheck-suppress unusedStructMember ; read through the optional that holds it
     std::string message;
     TResultCode code = kResOk;
 };
@@ -122,12 +124,9 @@ int CommandeReport(const TOptionsCli& o, TSortieCli& sortie)
 
     TJson identite, configuration, monitoring, enregistrement, autoTest;
     std::uint16_t etat = 0;
-    bool ouvert = false;
+    std::optional<TLigneOuverte> ligne;
     TIdentite lue;
-    etape("opening the port", [&] {
-        OuvreLigne(o);
-        ouvert = true;
-    });
+    etape("opening the port", [&] { ligne.emplace(o); });
     etape("reading the identity", [&] {
         lue = LitIdentite();
         identite = JsonIdentite(lue);
@@ -141,9 +140,8 @@ int CommandeReport(const TOptionsCli& o, TSortieCli& sortie)
     if (!echec) {
         enregistrement = Enregistre(o.secondes, sortie);
         if (Interrompu()) {
-            FermeLigne();
-            sortie.FinProgres();
-            std::fputs("vantor-cli: interrupted, no record written\n", stderr);
+            ligne.reset();
+            sortie.Erreur("interrupted, no record written");
             return kSortieInterrompue;
         }
         sortie.Progres("report: self test (" + Pourcent(kPartAvant + kPartEnregistrement) + ")");
@@ -157,11 +155,10 @@ int CommandeReport(const TOptionsCli& o, TSortieCli& sortie)
             autoTest = {{"pass", false}, {"bits_seen", false}, {"duration_ms", 0}, {"status", ""}, {"error", e.what()}};
         }
     }
-    if (ouvert)
-        FermeLigne();
+    ligne.reset();
     sortie.FinProgres();
     if (Interrompu()) {
-        std::fputs("vantor-cli: interrupted, no record written\n", stderr);
+        sortie.Erreur("interrupted, no record written");
         return kSortieInterrompue;
     }
 

@@ -19,11 +19,10 @@ constexpr std::chrono::milliseconds kPauseParAdresse{10};
 int CommandeScan(const TOptionsCli& o, TSortieCli& sortie)
 {
     InstalleInterruption();
-    OuvreLigne(o);
-
     std::vector<int> trouves;
     bool interrompu = false;
     TResultCode erreurLigne = kResOk;
+    const TLigneOuverte ligne(o);
     for (int adresse = o.de; adresse <= o.a; ++adresse) {
         ChangeIdentifiant(adresse);
         const TResultCode code = Sonde();
@@ -39,7 +38,6 @@ int CommandeScan(const TOptionsCli& o, TSortieCli& sortie)
             break;
         }
     }
-    FermeLigne();
     sortie.FinProgres();
 
     if (sortie.Json()) {

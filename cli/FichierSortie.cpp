@@ -51,7 +51,13 @@ std::string SuffixeProvisoire()
 // A complete file beside the target, renamed over it: readers see the old file or the new one.
 void Remplace(const std::string& affiche, const fs::path& cible, const std::string& contenu)
 {
-    fs::path provisoire = cible.parent_path() / ("." + cible.filename().string() + "." + SuffixeProvisoire() + ".part");
+    // Built piece by piece: GCC 12 misreads "." + text temporaries at -O2.
+    std::string nom = ".";
+    nom += cible.filename().string();
+    nom += '.';
+    nom += SuffixeProvisoire();
+    nom += ".part";
+    const fs::path provisoire = cible.parent_path() / nom;
     std::FILE* f = std::fopen(provisoire.string().c_str(), "wb");
     if (f == nullptr)
         Echec(affiche, errno);

@@ -61,24 +61,18 @@ int main(int argc, char** argv)
         FermeJournal();
         return statut;
     } catch (const TEntreeInvalide& e) {
-        FermeLigne();
-        sortie.FinProgres();
-        std::cerr << "vantor-cli: " << TexteAffichable(Utf8Valide(e.what())) << "\n";
+        sortie.Erreur(e.what());
         return 2;
     } catch (const TEchecCli& e) {
-        // A failure may leave the port open: give it back (and its exclusive mode) before the end.
-        FermeLigne();
         sortie.FinProgres();
         // A record on standard output is the whole output: the failure is in it and on stderr.
         if (o.json && !(o.commande == TCommande::Report && o.sortie == "-"))
             sortie.Ecrit(
                 TJson{{"command", NomCommande(o.commande)}, {"error", Utf8Valide(e.what())}, {"code", e.Code()}});
-        std::cerr << "vantor-cli: " << TexteAffichable(Utf8Valide(e.what())) << "\n";
+        sortie.Erreur(e.what());
         return 1;
     } catch (const std::exception& e) {
-        FermeLigne();
-        sortie.FinProgres();
-        std::cerr << "vantor-cli: " << TexteAffichable(Utf8Valide(e.what())) << "\n";
+        sortie.Erreur(e.what());
         return 1;
     }
 }
