@@ -127,15 +127,16 @@ int main(int argc, char** argv)
         const double ms = LanceMs({"report", "--port", bus.DevicePath(), "--id", "5", "--json"}, &sortie);
         const auto j = nlohmann::json::parse(sortie);
         const auto& l = j["line_health"];
-        std::printf("report --seconds 10: %.0f ms, %s, Line: %lld transactions, failures no answer %lld, CRC %lld, "
-                    "frame %lld, exception %lld; response min %.1f ms, median %.1f ms, p95 %.1f ms, max %.1f ms; "
-                    "%zu samples\n",
-                    ms, j["verdict"]["pass"].get<bool>() ? "pass" : "fail", l["transactions"].get<long long>(),
-                    l["failures"]["no_answer"].get<long long>(), l["failures"]["crc"].get<long long>(),
-                    l["failures"]["frame"].get<long long>(), l["failures"]["exception"].get<long long>(),
-                    l["response_ms"]["min"].get<double>(), l["response_ms"]["median"].get<double>(),
-                    l["response_ms"]["p95"].get<double>(), l["response_ms"]["max"].get<double>(),
-                    j["recording"]["samples"].size());
+        std::printf(
+            "report --seconds 10: %.0f ms, %s, Line: %lld transactions, failures no answer %lld, CRC %lld, "
+            "frame %lld, exception %lld; response min %.1f ms, median %.1f ms, p95 %.1f ms, max %.1f ms; "
+            "%zu samples\n",
+            ms, j["verdict"]["pass"].get<bool>() ? "pass" : "fail", l["transactions"].get<long long>(),
+            l["failures"]["no_answer"].get<long long>(), l["failures"]["crc"].get<long long>(),
+            l["failures"]["frame"].get<long long>(), l["failures"]["exception"].get<long long>(),
+            l["response_ms"]["min"].get<double>(), l["response_ms"]["median"].get<double>(),
+            l["response_ms"]["p95"].get<double>(), l["response_ms"]["max"].get<double>(),
+            j["recording"]["samples"].size());
     }
     return 0;
 }

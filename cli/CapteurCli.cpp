@@ -6,6 +6,7 @@
 #include "JournalLigne.h"
 #include "LigneCli.h"
 #include "MesuresVantor.h"
+#include "OperationsVantor.h"
 #include "ReglagesVantor.h"
 #include "RegistresVantor.h"
 #include "UtilSerial.h"
@@ -58,20 +59,11 @@ TLu<double> Flottant(const TRequete& r)
     return {kResOk, ValeurFlottante(rep.zone, rep.nbOctets)};
 }
 
-// Hex text into consecutive system registers, one word per request (the register number kept
-// in 8 bits), until the first failure.
-TResultCode EcritRegistresSysteme(const std::string& texte, std::uint8_t premier)
+// One word into a system register, as one logged transaction.
+TResultCode EcritureSysteme(std::uint8_t registre, std::uint8_t haut, std::uint8_t bas)
 {
-    TResultCode code = kResOk;
-    std::uint8_t registre = premier;
-    for (const auto& [haut, bas] : MotsHexa(texte)) {
-        code = Transaction("write system", "register", registre,
-                           [&, h = haut, b = bas] { return MODBUS_WriteSystemRegister(registre, h, b); });
-        if (code != kResOk)
-            break;
-        ++registre;
-    }
-    return code;
+    return Transaction("write system", "register", registre,
+                       [&] { return MODBUS_WriteSystemRegister(registre, haut, bas); });
 }
 
 }  // namespace
@@ -154,17 +146,7 @@ TConfiguration LitConfiguration()
 
 TResultCode EcritFiltre(double frequence)
 {
-    const TCoefficientsFiltre c = CoefficientsFiltre(frequence);
-    const struct {
-        double valeur;
-        std::uint8_t registre;
-    } ecritures[] = {{c.A, kRegistreCoefA}, {c.B, kRegistreCoefB}, {c.C, kRegistreCoefC}};
-    for (const auto& e : ecritures) {
-        const TResultCode code = EcritRegistresSysteme(SingleToHexText(e.valeur), e.registre);
-        if (code != kResOk)
-            return code;
-    }
-    return kResOk;
+    return EcritFiltreSysteme(frequence, EcritureSysteme);
 }
 
 TResultCode EcritFifo(std::uint8_t diviseur)

@@ -39,9 +39,11 @@ int Sauve(const TOptionsCli& o, TSortieCli& sortie)
     }
     const TJson document = JsonReglages(identite, configuration);
     EcritFichier(o.sortie, document.dump(2) + "\n");
+    if (o.sortie == "-")
+        return 0;  // the document is the output
     if (sortie.Json())
         sortie.Ecrit(TJson{{"command", "config save"}, {"out", Utf8Valide(o.sortie)}, {"configuration", document}});
-    else if (o.sortie != "-")
+    else
         sortie.Ligne("configuration of sensor " + std::to_string(o.id) + " written to "
                      + TexteAffichable(Utf8Valide(o.sortie)));
     return 0;

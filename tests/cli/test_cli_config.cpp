@@ -62,6 +62,16 @@ TEST_F(CliConfig, SaveWritesTheSettingsAsTheSensorHoldsThem)
     EXPECT_NE(info.sortie.find("\"fifo_hz\":16.666666666666668,"), std::string::npos) << info.sortie;
 }
 
+TEST_F(CliConfig, SaveToStandardOutput)
+{
+    bus.AddSensor(6);
+    const TResultat r = Cli("config", {"save", "--id", "6", "--out", "-"});
+    ASSERT_EQ(r.statut, 0) << r.erreurs;
+    const TJson j = TJson::parse(r.sortie);  // the document alone
+    EXPECT_EQ(j["address"], 6);
+    EXPECT_EQ(j["serial"], "AB123456");
+}
+
 TEST_F(CliConfig, DiffListsWhatDiffers)
 {
     bus.AddSensor(2);
