@@ -101,6 +101,10 @@ TCibleFichier CibleFichier(const std::string& chemin)
             break;
         p = lien.is_absolute() ? lien : p.parent_path() / lien;
     }
+    // Still a link (a loop, or one that could not be read): never replaced; opening it directly
+    // follows it or reports why it cannot.
+    if (fs::is_symlink(fs::symlink_status(p, e)))
+        return {p.string(), true};
     const fs::file_status s = fs::status(p, e);
     return {p.string(), !e && fs::exists(s) && !fs::is_regular_file(s)};
 }

@@ -72,6 +72,17 @@ TEST_F(CliFichiers, WriteErrorsAreFailures)
     }
     EXPECT_THROW(EcritFichier(dossier + "/missing/f.json", "x"), TEchecCli);
     EXPECT_THROW(EcritFichier(dossier, "x"), TEchecCli);  // a folder
+    // A loop of links is reported, and the links stay as they were.
+    fs::create_symlink(dossier + "/b", dossier + "/a");
+    fs::create_symlink(dossier + "/a", dossier + "/b");
+    try {
+        EcritFichier(dossier + "/a", "x");
+        ADD_FAILURE() << "no error on a loop of links";
+    } catch (const TEchecCli& e) {
+        EXPECT_EQ(std::string(e.what()), "cannot write " + dossier + "/a: Too many levels of symbolic links");
+    }
+    EXPECT_TRUE(fs::is_symlink(dossier + "/a"));
+    EXPECT_TRUE(fs::is_symlink(dossier + "/b"));
     TFichierFlux flux;
     flux.Ouvre("/dev/full");
     EXPECT_THROW(flux.Ecrit("row\n"), TEchecCli);
