@@ -64,6 +64,27 @@ TEST_F(CliFind, LikeliestSettingsFirstUntilTheSensorAnswers)
     EXPECT_EQ(info.statut, 0) << info.erreurs;
 }
 
+// The sensor at each of its rates, each with its own line mode: found at it, and reached with
+// what find prints.
+TEST_F(CliFind, SensorAtEachOfItsRates)
+{
+    const struct {
+        std::uint8_t index;
+        LineMode mode;
+        const char* texte;
+    } cas[] = {{0, LineMode::Odd, "--baud 9600 --parity odd"},
+               {1, LineMode::Even, "--baud 19200 --parity even"},
+               {2, LineMode::None, "--baud 38400 --parity none"}};
+    auto& s = bus.AddSensor(2);
+    for (const auto& c : cas) {
+        s.SetBaudIndex(c.index);
+        s.SetMode(c.mode);
+        const TResultat r = Cli("find", {"--to", "2"});
+        ASSERT_EQ(r.statut, 0) << r.erreurs;
+        EXPECT_EQ(r.sortie, "sensor found: --port " + bus.DevicePath() + " " + c.texte + " --id 2\n");
+    }
+}
+
 // Nobody on the line: all eighteen settings, each with every address, then exit status 1.
 TEST_F(CliFind, NobodyMeansEverySettingTried)
 {
