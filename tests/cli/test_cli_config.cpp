@@ -72,6 +72,26 @@ TEST_F(CliConfig, SaveToStandardOutput)
     EXPECT_EQ(j["serial"], "AB123456");
 }
 
+// The record's configuration is a settings file: the sensor holds it, and it restores a setting
+// changed since.
+TEST_F(CliConfig, RecordConfigurationIsASettingsFile)
+{
+    auto& s = bus.AddSensor(7);
+    s.SetHolding(7, 0x02FF);
+    s.SetSelfTestTime(std::chrono::milliseconds(50));
+    const TResultat r = Cli("report", {"--id", "7", "--seconds", "0.2", "--json"});
+    ASSERT_EQ(r.statut, 0) << r.erreurs;
+    Ecrit(TJson::parse(r.sortie)["configuration"].dump());
+    const TResultat diff = Cli("config", {"diff", fichier, "--id", "7"});
+    ASSERT_EQ(diff.statut, 0) << diff.erreurs;
+    EXPECT_EQ(diff.sortie, "sensor 7 holds the settings of " + fichier + "\n");
+    s.SetHolding(7, 0x0AFF);  // the FIFO rate changed since
+    const TResultat apply = Cli("config", {"apply", fichier, "--id", "7"});
+    ASSERT_EQ(apply.statut, 0) << apply.erreurs;
+    EXPECT_EQ(apply.sortie, "written fifo_hz: 5.0 Hz -> 25.0 Hz\n");
+    EXPECT_EQ(s.Holding(7), 0x02FF);
+}
+
 TEST_F(CliConfig, DiffListsWhatDiffers)
 {
     bus.AddSensor(2);
