@@ -10,6 +10,7 @@
 
 #include "AffichageVantor.h"
 #include "DefKorvane.h"
+#include "OperationsVantor.h"
 #include "RegistresVantor.h"
 #include "UniteAppVantor.h"
 #include "UtilKorvane.h"
@@ -23,6 +24,12 @@ void Signale(TFenetrePrincipale& fenetre, TResultCode code)
 {
     if (code != kResOk)
         fenetre.MontreErreur(QString::fromStdString(MessageText(ResultCodeToMessageIndex(code))));
+}
+
+// One word into a system register, through the driver's export.
+TResultCode EcritureSysteme(std::uint8_t registre, std::uint8_t haut, std::uint8_t bas)
+{
+    return MODBUS_WriteSystemRegister(registre, haut, bas);
 }
 
 // Holding register 6 (high byte: baud index, low byte: address), read as one register.
@@ -59,31 +66,14 @@ void TFenetrePrincipale::BoutEcritFiltreClick()
 {
     if (!ui->EditFiltre->isEnabled())
         return;
-    const TCoefficientsFiltre c = CoefficientsFiltre(ui->EditFiltre->value());
-    const struct {
-        double valeur;
-        std::uint8_t registre;
-    } ecritures[] = {{c.A, kRegistreCoefA}, {c.B, kRegistreCoefB}, {c.C, kRegistreCoefC}};
-    for (const auto& e : ecritures) {
-        const TResultCode res = EcritRegistresSysteme(SingleToHexText(e.valeur), e.registre);
-        if (res != kResOk) {
-            Signale(*this, res);  // the registers already written keep their new values
-            return;
-        }
-    }
+    const TResultCode res = EcritFiltreSysteme(ui->EditFiltre->value(), EcritureSysteme);
+    if (res != kResOk)
+        Signale(*this, res);  // the registers already written keep their new values
 }
 
 std::int32_t TFenetrePrincipale::EcritRegistresSysteme(const std::string& texte, std::uint8_t premierRegistre)
 {
-    TResultCode res = kResOk;
-    std::uint8_t registre = premierRegistre;
-    for (const auto& [haut, bas] : MotsHexa(texte)) {
-        res = MODBUS_WriteSystemRegister(registre, haut, bas);
-        if (res != kResOk)
-            break;
-        ++registre;  // kept in 8 bits
-    }
-    return res;
+    return EcritMotsSysteme(texte, premierRegistre, EcritureSysteme);
 }
 
 // --- FIFO sampling rate: divider in the high byte of holding 7 ------------------------------

@@ -1,13 +1,31 @@
 #include "CapteurCli.h"
 
+#include <chrono>
+
 #include "IdentiteVantor.h"
+#include "JournalLigne.h"
+#include "LigneCli.h"
 #include "MesuresVantor.h"
+#include "OperationsVantor.h"
 #include "ReglagesVantor.h"
 #include "RegistresVantor.h"
 #include "UtilSerial.h"
 #include "korvane.h"
 
 namespace {
+
+using THorloge = std::chrono::steady_clock;
+
+// Runs one driver transaction and notes it in the line's journal.
+template <class F>
+TResultCode Transaction(const char* operation, const char* champ, int valeur, F&& appel)
+{
+    const auto debut = THorloge::now();
+    const TResultCode code = appel();
+    const double ms = std::chrono::duration<double, std::milli>(THorloge::now() - debut).count();
+    NoteTransaction(operation, AdresseLigne(), champ, valeur, code, ms);
+    return code;
+}
 
 struct TReponse {
     TResultCode code;
@@ -18,14 +36,18 @@ struct TReponse {
 TReponse LitEntrees(const TRequete& r)
 {
     TReponse rep{kResOk, {}, 0};
-    rep.code = MODBUS_ReadInputRegisters(r.debut, r.nombre, &rep.nbOctets, rep.zone.data());
+    rep.code = Transaction("read input", "register", r.debut, [&] {
+        return MODBUS_ReadInputRegisters(r.debut, r.nombre, &rep.nbOctets, rep.zone.data());
+    });
     return rep;
 }
 
 TReponse LitMaintien(const TRequete& r)
 {
     TReponse rep{kResOk, {}, 0};
-    rep.code = MODBUS_ReadHoldingRegisters(r.debut, r.nombre, &rep.nbOctets, rep.zone.data());
+    rep.code = Transaction("read holding", "register", r.debut, [&] {
+        return MODBUS_ReadHoldingRegisters(r.debut, r.nombre, &rep.nbOctets, rep.zone.data());
+    });
     return rep;
 }
 
@@ -37,19 +59,11 @@ TLu<double> Flottant(const TRequete& r)
     return {kResOk, ValeurFlottante(rep.zone, rep.nbOctets)};
 }
 
-// Hex text into consecutive system registers, one word per request (the register number kept
-// in 8 bits), until the first failure.
-TResultCode EcritRegistresSysteme(const std::string& texte, std::uint8_t premier)
+// One word into a system register, as one logged transaction.
+TResultCode EcritureSysteme(std::uint8_t registre, std::uint8_t haut, std::uint8_t bas)
 {
-    TResultCode code = kResOk;
-    std::uint8_t registre = premier;
-    for (const auto& [haut, bas] : MotsHexa(texte)) {
-        code = MODBUS_WriteSystemRegister(registre, haut, bas);
-        if (code != kResOk)
-            break;
-        ++registre;
-    }
-    return code;
+    return Transaction("write system", "register", registre,
+                       [&] { return MODBUS_WriteSystemRegister(registre, haut, bas); });
 }
 
 }  // namespace
@@ -132,27 +146,19 @@ TConfiguration LitConfiguration()
 
 TResultCode EcritFiltre(double frequence)
 {
-    const TCoefficientsFiltre c = CoefficientsFiltre(frequence);
-    const struct {
-        double valeur;
-        std::uint8_t registre;
-    } ecritures[] = {{c.A, kRegistreCoefA}, {c.B, kRegistreCoefB}, {c.C, kRegistreCoefC}};
-    for (const auto& e : ecritures) {
-        const TResultCode code = EcritRegistresSysteme(SingleToHexText(e.valeur), e.registre);
-        if (code != kResOk)
-            return code;
-    }
-    return kResOk;
+    return EcritFiltreSysteme(frequence, EcritureSysteme);
 }
 
 TResultCode EcritFifo(std::uint8_t diviseur)
 {
-    return MODBUS_WriteSingleRegister(kRegistreFifo, diviseur, kOctetBasFifo);
+    return Transaction("write holding", "register", kRegistreFifo,
+                       [&] { return MODBUS_WriteSingleRegister(kRegistreFifo, diviseur, kOctetBasFifo); });
 }
 
 TResultCode EcritRegistre6(std::uint8_t indexBaud, std::uint8_t adresse)
 {
-    return MODBUS_WriteSingleRegister(kRegistreBaudAdresse, indexBaud, adresse);
+    return Transaction("write holding", "register", kRegistreBaudAdresse,
+                       [&] { return MODBUS_WriteSingleRegister(kRegistreBaudAdresse, indexBaud, adresse); });
 }
 
 TResultCode EnvoieCommande(std::uint8_t fonction)
@@ -160,13 +166,15 @@ TResultCode EnvoieCommande(std::uint8_t fonction)
     TDataArea zone{};
     HexTextToBuffer(IntToHexText(fonction), zone);
     std::uint32_t longueur = 1;
-    const TResultCode code = MODBUS_exchange(zone.data(), &longueur);
-    if (code != kResOk)
-        return code;
-    // An exception answer is a valid exchange for the driver: its code is the failure here.
-    if (longueur >= 2 && zone[0] == (fonction | 0x80))
-        return ExceptionToResultCode(zone[1]);
-    return kResOk;
+    return Transaction("command", "function", fonction, [&]() -> TResultCode {
+        const TResultCode code = MODBUS_exchange(zone.data(), &longueur);
+        if (code != kResOk)
+            return code;
+        // An exception answer is a valid exchange for the driver: its code is the failure here.
+        if (longueur >= 2 && zone[0] == (fonction | 0x80))
+            return ExceptionToResultCode(zone[1]);
+        return kResOk;
+    });
 }
 
 TResultCode Sonde()

@@ -6,10 +6,13 @@
 
 int CommandeInfo(const TOptionsCli& o, TSortieCli& sortie)
 {
-    OuvreLigne(o);
-    const TIdentite identite = LitIdentite();
-    const TConfiguration configuration = LitConfiguration();
-    FermeLigne();
+    TIdentite identite;
+    TConfiguration configuration;
+    {
+        const TLigneOuverte ligne(o);
+        identite = LitIdentite();
+        configuration = LitConfiguration();
+    }
 
     if (sortie.Json()) {
         TJson doc{{"command", "info"}, {"line", JsonLigne(o)}};

@@ -7,11 +7,14 @@
 
 int CommandeRead(const TOptionsCli& o, TSortieCli& sortie)
 {
-    OuvreLigne(o);
-    const double acceleration = Exige(LitAcceleration());
-    const double temperature = Exige(LitTemperature());
-    const TMonitoring monitoring = Exige(LitMonitoring());
-    FermeLigne();
+    double acceleration = 0.0, temperature = 0.0;
+    TMonitoring monitoring;
+    {
+        const TLigneOuverte ligne(o);
+        acceleration = Exige(LitAcceleration());
+        temperature = Exige(LitTemperature());
+        monitoring = Exige(LitMonitoring());
+    }
 
     if (sortie.Json()) {
         TJson doc{{"command", "read"},

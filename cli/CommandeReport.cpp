@@ -1,25 +1,63 @@
 // report: the commissioning record. Identity, configuration and one monitoring reading first,
 // then acceleration and temperature recorded for the given time, then the self test (which
-// sets status bits while it runs, so it comes last). The record is written whole, through a
-// temporary file renamed into place; an interrupted report writes nothing.
+// sets status bits while it runs, so it comes last). A sensor that fails on the way still gets
+// its record, with the operation that failed and the driver's message, and the verdict "fail".
+// The record is written whole, through the shared file writer; an interrupted report writes
+// nothing.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <functional>
+#include <optional>
 
 #include "AutoTestCli.h"
 #include "CapteurCli.h"
 #include "Commandes.h"
+#include "FichierSortie.h"
+#include "JournalLigne.h"
 #include "LigneCli.h"
 #include "Plateforme.h"
 #include "RapportHtml.h"
+#include "ReglagesCli.h"
 #include "RenduCli.h"
 #include "TexteSur.h"
 
 namespace {
 
 using THorloge = std::chrono::steady_clock;
+
+// Shares of the progress: the reads before the recording, the recording, the self test.
+constexpr double kPartAvant = 5.0, kPartEnregistrement = 85.0;
+
+std::string Pourcent(double p)
+{
+    return std::to_string(static_cast<int>(std::lround(p))) + " %";
+}
+
+// Count, mean, standard deviation (of the samples, n - 1), min and max of one measurement.
+TJson Statistiques(const TJson& echantillons, const char* cle)
+{
+    double somme = 0.0, min = 0.0, max = 0.0;
+    long long n = 0;
+    for (const auto& e : echantillons) {
+        if (!e[cle].is_number())
+            continue;
+        const double v = e[cle].get<double>();
+        min = n == 0 ? v : std::min(min, v);
+        max = n == 0 ? v : std::max(max, v);
+        somme += v;
+        ++n;
+    }
+    if (n == 0)
+        return TJson{{"count", 0}, {"mean", nullptr}, {"sd", nullptr}, {"min", nullptr}, {"max", nullptr}};
+    const double moyenne = somme / static_cast<double>(n);
+    double carres = 0.0;
+    for (const auto& e : echantillons)
+        if (e[cle].is_number())
+            carres += (e[cle].get<double>() - moyenne) * (e[cle].get<double>() - moyenne);
+    const double ecart = n > 1 ? std::sqrt(carres / static_cast<double>(n - 1)) : 0.0;
+    return TJson{{"count", n}, {"mean", Decimal(moyenne)}, {"sd", Decimal(ecart)}, {"min", min}, {"max", max}};
+}
 
 TJson Enregistre(double secondes, TSortieCli& sortie)
 {
@@ -40,37 +78,28 @@ TJson Enregistre(double secondes, TSortieCli& sortie)
         derniere = t;
         if (static_cast<int>(t) != secondeAffichee) {
             secondeAffichee = static_cast<int>(t);
-            char texte[64];
-            std::snprintf(texte, sizeof texte, "report: recording %d of %.0f s", secondeAffichee, secondes);
+            char texte[96];
+            std::snprintf(texte, sizeof texte, "report: recording %d of %.0f s (%s)", secondeAffichee, secondes,
+                          Pourcent(kPartAvant + kPartEnregistrement * t / secondes).c_str());
             sortie.Progres(texte);
         }
     }
-    sortie.FinProgres();
     return TJson{{"seconds", secondes},
                  {"duration_s", std::round(derniere * 1000.0) / 1000.0},
                  {"failed_reads", echecs},
+                 {"statistics",
+                  {{"acceleration_g", Statistiques(echantillons, "acceleration_g")},
+                   {"temperature_c", Statistiques(echantillons, "temperature_c")}}},
                  {"samples", echantillons}};
 }
 
-void EcritFichier(const std::string& chemin, const std::string& contenu)
-{
-    const std::string provisoire = chemin + ".part";
-    {
-        std::ofstream f(provisoire, std::ios::out | std::ios::trunc | std::ios::binary);
-        f << contenu;
-        f.close();
-        if (!f) {
-            std::remove(provisoire.c_str());
-            throw TEchecCli("cannot write " + chemin);
-        }
-    }
-    std::error_code erreur;
-    std::filesystem::rename(provisoire, chemin, erreur);
-    if (erreur) {
-        std::remove(provisoire.c_str());
-        throw TEchecCli("cannot write " + chemin + ": " + erreur.message());
-    }
-}
+struct TEchecEtape {
+    // cppcheck-suppress unusedStructMember ; read through the optional that holds it
+    std::string operation;
+    // cppcheck-suppress unusedStructMember ; read through the optional that holds it
+    std::string message;
+    TResultCode code = kResOk;
+};
 
 }  // namespace
 
@@ -78,60 +107,105 @@ int CommandeReport(const TOptionsCli& o, TSortieCli& sortie)
 {
     InstalleInterruption();
     const std::string date = HorodatageIso(std::chrono::system_clock::now());
-    OuvreLigne(o);
-    const TIdentite identite = LitIdentite();
-    const TConfiguration configuration = LitConfiguration();
-    const TMonitoring monitoring = Exige(LitMonitoring());
-    TJson enregistrement = Enregistre(o.secondes, sortie);
+
+    // Each step runs only while every earlier one succeeded; the first failure is kept.
+    std::optional<TEchecEtape> echec;
+    int numero = 0;
+    const auto etape = [&](const char* operation, const std::function<void()>& action) {
+        if (echec)
+            return;
+        sortie.Progres(std::string("report: ") + operation + " (" + Pourcent(kPartAvant * numero++ / 4.0) + ")");
+        try {
+            action();
+        } catch (const TEchecCli& e) {
+            echec = TEchecEtape{operation, e.what(), e.Code()};
+        }
+    };
+
+    TJson identite, configuration, monitoring, enregistrement, autoTest;
+    std::uint16_t etat = 0;
+    std::optional<TLigneOuverte> ligne;
+    TIdentite lue;
+    etape("opening the port", [&] { ligne.emplace(o); });
+    etape("reading the identity", [&] {
+        lue = LitIdentite();
+        identite = JsonIdentite(lue);
+    });
+    etape("reading the configuration", [&] { configuration = JsonReglages(lue, LitConfiguration()); });
+    etape("reading the monitoring values", [&] {
+        const TMonitoring m = Exige(LitMonitoring());
+        etat = m.etat;
+        monitoring = JsonMonitoring(m);
+    });
+    if (!echec) {
+        enregistrement = Enregistre(o.secondes, sortie);
+        if (Interrompu()) {
+            ligne.reset();
+            sortie.Erreur("interrupted, no record written");
+            return kSortieInterrompue;
+        }
+        sortie.Progres("report: self test (" + Pourcent(kPartAvant + kPartEnregistrement) + ")");
+        try {
+            const TAutoTest t = LanceAutoTest(kDelaiAutoTest);
+            autoTest = {{"pass", t.reussi},
+                        {"bits_seen", t.vu},
+                        {"duration_ms", t.duree.count()},
+                        {"status", TexteMot(t.etat)}};
+        } catch (const TEchecCli& e) {
+            autoTest = {{"pass", false}, {"bits_seen", false}, {"duration_ms", 0}, {"status", ""}, {"error", e.what()}};
+        }
+    }
+    ligne.reset();
+    sortie.FinProgres();
     if (Interrompu()) {
-        FermeLigne();
-        std::fputs("vantor-cli: interrupted, no record written\n", stderr);
+        sortie.Erreur("interrupted, no record written");
         return kSortieInterrompue;
     }
 
-    TJson autoTest;
-    try {
-        const TAutoTest t = LanceAutoTest(kDelaiAutoTest);
-        autoTest = {
-            {"pass", t.reussi}, {"bits_seen", t.vu}, {"duration_ms", t.duree.count()}, {"status", TexteMot(t.etat)}};
-    } catch (const TEchecCli& e) {
-        autoTest = {{"pass", false}, {"bits_seen", false}, {"duration_ms", 0}, {"status", ""}, {"error", e.what()}};
-    }
-    FermeLigne();
-    if (Interrompu()) {
-        std::fputs("vantor-cli: interrupted, no record written\n", stderr);
-        return kSortieInterrompue;
-    }
-
-    const bool etatSain = EtatSain(monitoring.etat);
-    const bool autoTestReussi = autoTest["pass"].get<bool>();
-    TJson ligne = JsonLigne(o);
-    TJson rapport{
-        {"record", "Vantor commissioning record"},
-        {"date", date},
-        {"note", Utf8Valide(o.note)},
-        {"line", ligne},
-        {"identity", JsonIdentite(identite)},
-        {"configuration", JsonConfiguration(configuration)},
-        {"monitoring", JsonMonitoring(monitoring)},
-        {"self_test", autoTest},
-        {"recording", enregistrement},
-        {"verdict",
-         {{"pass", etatSain && autoTestReussi}, {"status_pass", etatSain}, {"self_test_pass", autoTestReussi}}}};
+    const bool etatSain = !echec && EtatSain(etat);
+    const bool autoTestReussi = !echec && autoTest["pass"].get<bool>();
+    // A recording in which not one read of a measurement succeeded says nothing of the sensor.
+    const bool enregistrementReussi = !echec
+                                      && enregistrement["statistics"]["acceleration_g"]["count"].get<long long>() > 0
+                                      && enregistrement["statistics"]["temperature_c"]["count"].get<long long>() > 0;
+    const bool reussi = etatSain && autoTestReussi && enregistrementReussi;
+    TJson rapport{{"record", "Vantor commissioning record"},
+                  {"date", date},
+                  {"note", Utf8Valide(o.note)},
+                  {"line", JsonLigne(o)},
+                  {"identity", identite},
+                  {"configuration", configuration},
+                  {"monitoring", monitoring},
+                  {"self_test", autoTest},
+                  {"recording", enregistrement},
+                  {"line_health", JsonStatsLigne(StatsLigne())},
+                  {"verdict",
+                   {{"pass", reussi},
+                    {"status_pass", etatSain},
+                    {"self_test_pass", autoTestReussi},
+                    {"recording_pass", enregistrementReussi}}}};
+    if (echec)
+        rapport["failure"] = {
+            {"operation", echec->operation}, {"message", Utf8Valide(echec->message)}, {"code", echec->code}};
 
     EcritFichier(o.sortie, o.json ? rapport.dump(2) + "\n" : HtmlRapport(rapport));
 
-    const bool reussi = etatSain && autoTestReussi;
-    if (sortie.Json())
-        sortie.Ecrit(TJson{{"command", "report"}, {"out", Utf8Valide(o.sortie)}, {"pass", reussi}});
-    else
-        sortie.Ligne("record written to " + TexteAffichable(Utf8Valide(o.sortie)) + ": " + sortie.Verdict(reussi));
+    if (o.sortie != "-") {
+        if (sortie.Json())
+            sortie.Ecrit(TJson{{"command", "report"}, {"out", Utf8Valide(o.sortie)}, {"pass", reussi}});
+        else
+            sortie.Ligne("record written to " + TexteAffichable(Utf8Valide(o.sortie)) + ": " + sortie.Verdict(reussi));
+    }
+    if (echec)
+        throw TEchecCli(echec->operation + ": " + echec->message, echec->code);
     if (!reussi) {
         std::string raison;
         if (!etatSain)
-            raison = "status bits set (" + BitsActifs(monitoring.etat) + ")";
+            raison = "status bits set (" + BitsActifs(etat) + ")";
         if (!autoTestReussi)
             raison += std::string(raison.empty() ? "" : ", ") + "self test failed";
+        if (!enregistrementReussi)
+            raison += std::string(raison.empty() ? "" : ", ") + "no measurement read while recording";
         throw TEchecCli("sensor failed: " + raison);
     }
     return 0;

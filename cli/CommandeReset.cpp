@@ -1,6 +1,7 @@
 // reset: sends the reset function code; with --wait, reads input register 0 until the sensor
 // answers again and tells how long that took.
 #include <chrono>
+#include <optional>
 
 #include "CapteurCli.h"
 #include "Commandes.h"
@@ -20,7 +21,7 @@ constexpr std::chrono::milliseconds kPauseLecture{10};
 int CommandeReset(const TOptionsCli& o, TSortieCli& sortie)
 {
     InstalleInterruption();
-    OuvreLigne(o);
+    std::optional<TLigneOuverte> ligne(std::in_place, o);
     const TResultCode code = EnvoieCommande(kFonctionReset);
     if (code != kResOk)
         throw TEchecCli(code);
@@ -45,13 +46,12 @@ int CommandeReset(const TOptionsCli& o, TSortieCli& sortie)
         }
         sortie.FinProgres();
         if (!revenu) {
-            FermeLigne();
             throw TEchecCli("the sensor did not answer within " + std::to_string(duree.count())
                                 + " ms after the reset (" + TEchecCli::Message(dernier) + ")",
                             dernier);
         }
     }
-    FermeLigne();
+    ligne.reset();
 
     if (sortie.Json()) {
         TJson doc{{"command", "reset"}, {"line", JsonLigne(o)}, {"reset", true}};

@@ -9,7 +9,6 @@
 #include "Plateforme.h"
 #include "RenduCli.h"
 #include "UtilKorvane.h"
-#include "korvane.h"
 
 namespace {
 
@@ -20,13 +19,12 @@ constexpr std::chrono::milliseconds kPauseParAdresse{10};
 int CommandeScan(const TOptionsCli& o, TSortieCli& sortie)
 {
     InstalleInterruption();
-    OuvreLigne(o);
-
     std::vector<int> trouves;
     bool interrompu = false;
     TResultCode erreurLigne = kResOk;
+    const TLigneOuverte ligne(o);
     for (int adresse = o.de; adresse <= o.a; ++adresse) {
-        MODBUS_SetupConnect(-1, -1, -1, adresse);
+        ChangeIdentifiant(adresse);
         const TResultCode code = Sonde();
         Attends(kPauseParAdresse);
         if (ResultCodeToMessageIndex(code) == 0)
@@ -40,7 +38,6 @@ int CommandeScan(const TOptionsCli& o, TSortieCli& sortie)
             break;
         }
     }
-    FermeLigne();
     sortie.FinProgres();
 
     if (sortie.Json()) {

@@ -8,10 +8,12 @@
 int CommandeSelfTest(const TOptionsCli& o, TSortieCli& sortie)
 {
     InstalleInterruption();
-    OuvreLigne(o);
     const auto delai = o.delaiMs > 0 ? std::chrono::milliseconds(o.delaiMs) : kDelaiAutoTest;
-    const TAutoTest t = LanceAutoTest(delai);
-    FermeLigne();
+    TAutoTest t;
+    {
+        const TLigneOuverte ligne(o);
+        t = LanceAutoTest(delai);
+    }
 
     if (sortie.Json()) {
         sortie.Ecrit(TJson{{"command", "selftest"},

@@ -3,6 +3,7 @@
 // address share holding register 6 and go last in one read-modify-write, after which the line
 // follows the sensor to its new address and rate for the read-back.
 #include <cmath>
+#include <optional>
 
 #include "CapteurCli.h"
 #include "ChaineMesure.h"
@@ -35,7 +36,7 @@ int IndexBaud(int baud)
 
 int CommandeSet(const TOptionsCli& o, TSortieCli& sortie)
 {
-    OuvreLigne(o);
+    std::optional<TLigneOuverte> ligne(std::in_place, o);
 
     if (o.filtre) {
         const TResultCode code = EcritFiltre(*o.filtre);
@@ -72,7 +73,7 @@ int CommandeSet(const TOptionsCli& o, TSortieCli& sortie)
     }
 
     const TConfiguration relu = LitConfiguration();
-    FermeLigne();
+    ligne.reset();
 
     std::vector<std::string> ecarts;
     if (o.filtre && std::fabs(relu.filtreHz - *o.filtre) > kToleranceFiltre)

@@ -1,13 +1,16 @@
 // watch: the three polled displays of the window in one loop, one sample every period (counted
 // from the start of the previous sample), until the count is reached or the operator
-// interrupts. A failed read shows "err" and polling goes on; the CSV file gets one complete
-// row per sample, written out at once.
+// interrupts. Several sensors are read in turn within one sample, the port held open, and
+// share its time stamp. A failed read shows "err" and polling goes on; the CSV file gets one
+// complete row per sample, written out at once.
 #include <chrono>
-#include <fstream>
+#include <string_view>
+#include <vector>
 
 #include "CapteurCli.h"
 #include "ChaineMesure.h"
 #include "Commandes.h"
+#include "FichierSortie.h"
 #include "LigneCli.h"
 #include "Plateforme.h"
 #include "RegistresVantor.h"
@@ -18,7 +21,6 @@ namespace {
 using THorloge = std::chrono::steady_clock;
 
 struct TEchantillon {
-    std::string horodatage;
     TLu<double> acceleration;
     TLu<double> temperature;
     TLu<TMonitoring> monitoring;
@@ -31,19 +33,34 @@ struct TEchantillon {
     }
 };
 
-std::string EnteteCsv()
+std::string EnteteCsv(const std::vector<int>& ids)
 {
-    std::string entete = "time,acceleration_g,temperature_c,status";
-    for (const auto& legende : kLegendesMonitoring) {
-        entete += ',';
-        entete += legende;
+    // Field by field, without "," + text temporaries (GCC 12 misreads those at -O2).
+    std::string entete = "time";
+    for (const int id : ids) {
+        // One sensor keeps the plain column names; several get theirs prefixed "s5_".
+        std::string prefixe;
+        if (ids.size() > 1) {
+            prefixe = 's';
+            prefixe += std::to_string(id);
+            prefixe += '_';
+        }
+        const auto colonne = [&](std::string_view nom) {
+            entete += ',';
+            entete += prefixe;
+            entete += nom;
+        };
+        for (const char* nom : {"acceleration_g", "temperature_c", "status"})
+            colonne(nom);
+        for (const auto& legende : kLegendesMonitoring)
+            colonne(legende);
+        colonne("error");
     }
-    return entete + ",error";
+    return entete;
 }
 
-std::string LigneCsv(const TEchantillon& e)
+void AjouteCsv(std::string& ligne, const TEchantillon& e)
 {
-    std::string ligne = e.horodatage;
     // Field by field, without "," + text temporaries (GCC 12 misreads those at -O2).
     const auto champ = [&ligne](const std::string& texte) {
         ligne += ',';
@@ -57,12 +74,11 @@ std::string LigneCsv(const TEchantillon& e)
     ligne += ",";
     if (!e.Complet())
         ligne += TEchecCli::Message(e.PremierEchec());  // the driver's texts have no comma
-    return ligne;
 }
 
 TJson JsonEchantillon(const TEchantillon& e)
 {
-    TJson doc{{"time", e.horodatage}};
+    TJson doc = TJson::object();
     doc["acceleration_g"] = e.acceleration.Ok() ? TJson(Decimal(e.acceleration.valeur)) : TJson();
     doc["temperature_c"] = e.temperature.Ok() ? TJson(Decimal(e.temperature.valeur)) : TJson();
     if (e.monitoring.Ok())
@@ -74,8 +90,7 @@ TJson JsonEchantillon(const TEchantillon& e)
 
 std::string TexteEchantillon(const TEchantillon& e)
 {
-    std::string ligne = e.horodatage;
-    ligne += "  " + (e.acceleration.Ok() ? ChaineMesure(e.acceleration.valeur, 5) : std::string("err")) + " g";
+    std::string ligne = (e.acceleration.Ok() ? ChaineMesure(e.acceleration.valeur, 5) : std::string("err")) + " g";
     ligne += "  " + (e.temperature.Ok() ? ChaineMesure(e.temperature.valeur, 1) : std::string("err")) + " \xC2\xB0" "C";
     if (e.monitoring.Ok()) {
         ligne += "  status " + TexteMot(e.monitoring.valeur.etat);
@@ -91,41 +106,63 @@ std::string TexteEchantillon(const TEchantillon& e)
 
 int CommandeWatch(const TOptionsCli& o, TSortieCli& sortie)
 {
-    std::ofstream csv;
+    const std::vector<int> ids = o.ids.empty() ? std::vector<int>{o.id} : o.ids;
+    TFichierFlux csv;
     if (!o.csv.empty()) {
-        csv.open(o.csv, std::ios::out | std::ios::trunc | std::ios::binary);
-        if (!csv)
-            throw TEchecCli("cannot write " + o.csv);
-        csv << EnteteCsv() << "\r\n" << std::flush;
+        csv.Ouvre(o.csv);
+        csv.Ecrit(EnteteCsv(ids) + "\r\n");
     }
     InstalleInterruption();
-    OuvreLigne(o);
+    const TLigneOuverte ligne(o);
 
     long long nombre = 0, reussis = 0;
     TResultCode dernierEchec = kResOk;
     const auto periode = std::chrono::milliseconds(o.periodeMs);
     auto prochain = THorloge::now();
     while (!Interrompu() && (o.nombre == 0 || nombre < o.nombre)) {
-        TEchantillon e;
-        e.horodatage = HorodatageIso(std::chrono::system_clock::now());
-        e.acceleration = LitAcceleration();
-        e.temperature = LitTemperature();
-        e.monitoring = LitMonitoring();
-        ++nombre;
-        if (!e.Vide())
-            ++reussis;
-        if (!e.Complet())
-            dernierEchec = e.PremierEchec();
-
-        if (csv.is_open()) {
-            csv << LigneCsv(e) << "\r\n" << std::flush;
-            if (!csv)
-                throw TEchecCli("cannot write " + o.csv);
+        const std::string horodatage = HorodatageIso(std::chrono::system_clock::now());
+        std::vector<TEchantillon> echantillons;
+        for (const int id : ids) {
+            if (ids.size() > 1)
+                ChangeIdentifiant(id);
+            TEchantillon e;
+            e.acceleration = LitAcceleration();
+            e.temperature = LitTemperature();
+            e.monitoring = LitMonitoring();
+            if (!e.Vide())
+                ++reussis;
+            if (!e.Complet())
+                dernierEchec = e.PremierEchec();
+            echantillons.push_back(e);
         }
-        if (sortie.Json())
-            sortie.Ecrit(JsonEchantillon(e));
-        else
-            sortie.Ligne(TexteEchantillon(e));
+        ++nombre;
+
+        if (csv.Ouvert()) {
+            std::string rang = horodatage;
+            for (const auto& e : echantillons)
+                AjouteCsv(rang, e);
+            csv.Ecrit(rang + "\r\n");
+        }
+        if (sortie.Json()) {
+            TJson doc{{"time", horodatage}};
+            if (ids.size() == 1) {
+                doc.update(JsonEchantillon(echantillons[0]));
+            } else {
+                doc["sensors"] = TJson::array();
+                for (std::size_t i = 0; i < ids.size(); ++i) {
+                    TJson capteur{{"id", ids[i]}};
+                    capteur.update(JsonEchantillon(echantillons[i]));
+                    doc["sensors"].push_back(capteur);
+                }
+            }
+            sortie.Ecrit(doc);
+        } else {
+            std::string texte = horodatage;
+            for (std::size_t i = 0; i < ids.size(); ++i)
+                texte += (ids.size() > 1 ? "  #" + std::to_string(ids[i]) + " " : std::string("  "))
+                         + TexteEchantillon(echantillons[i]);
+            sortie.Ligne(texte);
+        }
 
         sortie.Progres("watch: " + std::to_string(nombre)
                        + (o.nombre ? " of " + std::to_string(o.nombre) : std::string()) + " samples"
@@ -139,9 +176,7 @@ int CommandeWatch(const TOptionsCli& o, TSortieCli& sortie)
         Attends(std::chrono::duration_cast<std::chrono::milliseconds>(prochain - maintenant));
     }
     sortie.FinProgres();
-    FermeLigne();
-    if (csv.is_open())
-        csv.close();
+    csv.Ferme();
     if (reussis == 0 && nombre > 0)
         throw TEchecCli(dernierEchec);
     return 0;

@@ -14,6 +14,8 @@ int CommandeSet(const TOptionsCli& options, TSortieCli& sortie);
 int CommandeSelfTest(const TOptionsCli& options, TSortieCli& sortie);
 int CommandeReset(const TOptionsCli& options, TSortieCli& sortie);
 int CommandeReport(const TOptionsCli& options, TSortieCli& sortie);
+int CommandeFind(const TOptionsCli& options, TSortieCli& sortie);
+int CommandeConfig(const TOptionsCli& options, TSortieCli& sortie);
 
 // Exit status of an interrupted command (128 + SIGINT, as shells report it).
 inline constexpr int kSortieInterrompue = 130;

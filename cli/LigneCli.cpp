@@ -5,6 +5,8 @@
 
 namespace {
 
+int g_adresse = 0;
+
 void OuvrePort()
 {
     if (MODBUS_OpenPort() != kResOk)
@@ -21,6 +23,7 @@ void Verifie(TResultCode code)
 
 void OuvreLigne(const TOptionsCli& o)
 {
+    g_adresse = o.id;
     if (o.portIndex >= 0) {
         Verifie(MODBUS_SetupConnect(o.portIndex, o.codeParite, o.codeBaud, o.id > 0 ? o.id : -1));
     } else {
@@ -38,6 +41,18 @@ void FermeLigne()
 void ChangeIdentifiant(int id)
 {
     Verifie(MODBUS_SetupConnect(-1, -1, -1, id));
+    g_adresse = id;
+}
+
+int AdresseLigne()
+{
+    return g_adresse;
+}
+
+void ChangeReglageLigne(int codeParite, int codeBaud)
+{
+    Verifie(MODBUS_SetupConnect(-1, codeParite, codeBaud, -1));
+    OuvrePort();
 }
 
 void ChangeBaudLigne(int codeBaud)

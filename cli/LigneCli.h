@@ -14,6 +14,21 @@ void FermeLigne();
 
 // Addresses another slave from now on.
 void ChangeIdentifiant(int id);
+// The slave identifier in force (0 before the line is set up).
+int AdresseLigne();
+
+// Changes line mode and baud code (which closes the port) and opens the port again.
+void ChangeReglageLigne(int codeParite, int codeBaud);
+
+// The port held open for one scope: opened by the constructor (as OuvreLigne), given back by
+// the destructor, whatever way the scope ends.
+class TLigneOuverte {
+public:
+    explicit TLigneOuverte(const TOptionsCli& options) { OuvreLigne(options); }
+    ~TLigneOuverte() { FermeLigne(); }
+    TLigneOuverte(const TLigneOuverte&) = delete;
+    TLigneOuverte& operator=(const TLigneOuverte&) = delete;
+};
 
 // Sets the line to another baud code (which closes the port) and opens the port again.
 void ChangeBaudLigne(int codeBaud);

@@ -31,6 +31,8 @@ const std::vector<TDescription>& Descriptions()
         {TCommande::SelfTest, "selftest", true, {"--id", "--timeout"}},
         {TCommande::Reset, "reset", true, {"--id", "--wait", "--timeout"}},
         {TCommande::Report, "report", true, {"--id", "--out", "--seconds", "--note"}},
+        {TCommande::Find, "find", true, {"--all", "--from", "--to"}},
+        {TCommande::Config, "config", true, {"--id", "--out", "--dry-run"}},
     };
     return kDescriptions;
 }
@@ -71,6 +73,8 @@ const char* const kAideGenerale =
     "  selftest   run the sensor's self test and report pass or fail\n"
     "  reset      reset the sensor, optionally waiting until it answers again\n"
     "  report     write a commissioning record (HTML, or JSON with --json)\n"
+    "  find       find a sensor whose baud rate, line mode and address are unknown\n"
+    "  config     save a sensor's settings to a file, compare them, apply a file\n"
     "\n"
     "Options of every command that talks to a sensor:\n"
     "  --port P          COM1, COM2, ... (as the window names ports) or a device path; required\n"
@@ -78,6 +82,7 @@ const char* const kAideGenerale =
     "  --parity P        even, odd or none (default); even and odd use two stop bits\n"
     "  --id N            the sensor's address, 1..127\n"
     "  --json            machine-readable output\n"
+    "  --log FILE        one JSON line per transaction on the line into FILE\n"
     "  --help            help of the command\n"
     "\n"
     "Exit status: 0 success, 1 the sensor or the line failed, 2 wrong command line.\n"
@@ -89,7 +94,9 @@ const char* const kAideLigne =
     "  --port P          COM1, COM2, ... or a device path (required)\n"
     "  --baud B          2400, 4800, 9600, 19200 (default), 38400 or 57600\n"
     "  --parity P        even, odd or none (default)\n"
-    "  --json            machine-readable output\n";
+    "  --json            machine-readable output\n"
+    "  --log FILE        one JSON line per transaction: time, operation, address,\n"
+    "                    register or function, result code, duration\n";
 
 }  // namespace
 
@@ -150,12 +157,14 @@ std::string TexteAide(TCommande commande)
                + kAideLigne;
     case TCommande::Watch:
         return std::string(
-                   "Usage: vantor-cli watch --port P --id N [--every MS] [--count K] [--csv FILE]\n"
+                   "Usage: vantor-cli watch --port P --id N[,N...] [--every MS] [--count K] [--csv FILE]\n"
                    "Reads the measurements every MS milliseconds (default 1000, at least 10)\n"
+                   "from each sensor of --id in turn (--id 1,5,17), the port held open,\n"
                    "until K samples were taken (default: until interrupted with Ctrl+C).\n"
-                   "--csv writes every sample with an ISO 8601 UTC time stamp to FILE; the\n"
-                   "file is complete when the command ends. A failed read shows 'err' and\n"
-                   "polling goes on; the exit status is 1 only when no read succeeded.\n")
+                   "--csv writes every sample with an ISO 8601 UTC time stamp to FILE, one\n"
+                   "column group per sensor; the file is complete when the command ends. A\n"
+                   "failed read shows 'err' and polling goes on; the exit status is 1 only\n"
+                   "when no read of any sensor succeeded.\n")
                + kAideLigne;
     case TCommande::Set:
         return std::string(
@@ -183,12 +192,42 @@ std::string TexteAide(TCommande commande)
     case TCommande::Report:
         return std::string(
                    "Usage: vantor-cli report --port P --id N --out FILE [--seconds S] [--note TEXT]\n"
+                   "       vantor-cli report --port P --id N --json [--out FILE|-] ...\n"
                    "Writes one self-contained commissioning record to FILE: identity,\n"
                    "configuration, monitoring values and status bits with a pass or fail,\n"
                    "the self-test result, date and time, the port settings, the note, and a\n"
                    "plot of acceleration and temperature recorded over S seconds (default\n"
                    "10, at most 3600). With --json the record is written as JSON instead of\n"
-                   "HTML. A sensor that fails gets its record and exit status 1.\n")
+                   "HTML (to standard output without --out, or with --out -). The record\n"
+                   "also holds the configuration as 'config save' writes it, statistics of\n"
+                   "the recording and the line's health (transactions, failures by kind,\n"
+                   "response times). A sensor that fails gets its record, saying which\n"
+                   "operation failed and why, and exit status 1.\n")
+               + kAideLigne;
+    case TCommande::Find:
+        return std::string(
+                   "Usage: vantor-cli find --port P [--all] [--from 1] [--to 127] [--json]\n"
+                   "Finds a sensor whose baud rate, line mode and address are unknown. Tries\n"
+                   "the sensor's own baud rates first (19200, its factory rate, then 9600 and\n"
+                   "38400), then the driver's others (57600, 4800, 2400), each with the line\n"
+                   "modes none, even and odd; at each, reads input register 0 at addresses\n"
+                   "--from to --to as scan does, the port held open. Stops at the first sensor found\n"
+                   "(--all: tries every setting) and prints the options to reach it.\n"
+                   "Exit status 1 when no sensor answered.\n")
+               + kAideLigne;
+    case TCommande::Config:
+        return std::string(
+                   "Usage: vantor-cli config save --port P --id N --out FILE\n"
+                   "       vantor-cli config diff FILE --port P --id N\n"
+                   "       vantor-cli config apply FILE --port P --id N [--dry-run]\n"
+                   "save writes the sensor's filter, FIFO rate, baud rate and address as JSON,\n"
+                   "with its firmware revision and serial number for the record. diff lists\n"
+                   "the settings of FILE the sensor holds otherwise. apply writes only those\n"
+                   "(address and baud rate last, the line following the sensor to them), then\n"
+                   "reads every setting back; a setting that differs from FILE is an error\n"
+                   "(exit status 1) naming the setting and both values. --dry-run says what\n"
+                   "would be written and writes nothing. A setting missing from FILE is left\n"
+                   "as it is.\n")
                + kAideLigne;
     }
     return kAideGenerale;
@@ -207,8 +246,8 @@ TAnalyseCli AnalyseOptions(const std::vector<std::string>& arguments)
     std::set<std::string> drapeaux;
     static const std::set<std::string> kAvecValeur = {
         "--port",   "--baud", "--parity",      "--id",      "--from",    "--to",  "--every",   "--count", "--csv",
-        "--filter", "--fifo", "--sensor-baud", "--address", "--timeout", "--out", "--seconds", "--note"};
-    static const std::set<std::string> kSansValeur = {"--json", "--help", "-h", "--wait"};
+        "--filter", "--fifo", "--sensor-baud", "--address", "--timeout", "--out", "--seconds", "--note",  "--log"};
+    static const std::set<std::string> kSansValeur = {"--json", "--help", "-h", "--wait", "--all", "--dry-run"};
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
         if (kAvecValeur.count(a)) {
@@ -228,7 +267,7 @@ TAnalyseCli AnalyseOptions(const std::vector<std::string>& arguments)
                     o.commande = d.commande;
             if (o.commande == TCommande::Aucune)
                 return echec("unknown command '" + a + "'");
-        } else if (o.commande == TCommande::Ports) {
+        } else if (o.commande == TCommande::Ports || o.commande == TCommande::Config) {
             o.arguments.push_back(a);
         } else {
             return echec("unexpected argument '" + a + "'");
@@ -243,11 +282,14 @@ TAnalyseCli AnalyseOptions(const std::vector<std::string>& arguments)
         return echec("no command given");
 
     const TDescription& d = *Description(o.commande);
-    if (drapeaux.count("--wait") && !d.options.count("--wait"))
-        return echec("--wait does not apply to " + std::string(d.nom));
+    for (const char* drapeau : {"--wait", "--all", "--dry-run"})
+        if (drapeaux.count(drapeau) && !d.options.count(drapeau))
+            return echec(std::string(drapeau) + " does not apply to " + std::string(d.nom));
     o.attendre = drapeaux.count("--wait") > 0;
+    o.tous = drapeaux.count("--all") > 0;
+    o.essai = drapeaux.count("--dry-run") > 0;
 
-    static const std::set<std::string> kLigne = {"--port", "--baud", "--parity"};
+    static const std::set<std::string> kLigne = {"--port", "--baud", "--parity", "--log"};
     std::string texteFifo;
     for (const auto& [nom, valeur] : donnees) {
         if (!(d.ligne && kLigne.count(nom)) && !d.options.count(nom))
@@ -280,9 +322,27 @@ TAnalyseCli AnalyseOptions(const std::vector<std::string>& arguments)
                 return echec("--parity: even, odd or none expected, got '" + valeur + "'");
             o.parite = valeur;
         } else if (nom == "--id") {
-            if (!Entier(valeur, kAdresseMin, kAdresseMax, n))
-                return echec("--id: address 1..127 expected, got '" + valeur + "'");
-            o.id = static_cast<int>(n);
+            // watch takes a list of sensors, the others one.
+            std::size_t debut = 0;
+            for (;;) {
+                const std::size_t virgule =
+                    o.commande == TCommande::Watch ? valeur.find(',', debut) : std::string::npos;
+                const std::string un =
+                    valeur.substr(debut, virgule == std::string::npos ? std::string::npos : virgule - debut);
+                if (!Entier(un, kAdresseMin, kAdresseMax, n))
+                    return echec("--id: address 1..127 expected, got '" + valeur + "'");
+                if (std::find(o.ids.begin(), o.ids.end(), static_cast<int>(n)) != o.ids.end())
+                    return echec("--id: address " + un + " given twice");
+                o.ids.push_back(static_cast<int>(n));
+                if (virgule == std::string::npos)
+                    break;
+                debut = virgule + 1;
+            }
+            o.id = o.ids.front();
+        } else if (nom == "--log") {
+            if (valeur.empty())
+                return echec("--log: empty file name");
+            o.journal = valeur;
         } else if (nom == "--from" || nom == "--to") {
             if (!Entier(valeur, kAdresseMin, kAdresseMax, n))
                 return echec(nom + ": address 1..127 expected, got '" + valeur + "'");
@@ -334,8 +394,8 @@ TAnalyseCli AnalyseOptions(const std::vector<std::string>& arguments)
         return echec(std::string(d.nom) + ": --port is missing");
     if (d.options.count("--id") && o.id == 0)
         return echec(std::string(d.nom) + ": --id is missing");
-    if (o.commande == TCommande::Scan && o.de > o.a)
-        return echec("scan: --from must not be above --to");
+    if ((o.commande == TCommande::Scan || o.commande == TCommande::Find) && o.de > o.a)
+        return echec(std::string(d.nom) + ": --from must not be above --to");
     if (o.commande == TCommande::Set && !o.filtre && !o.fifo && !o.baudCapteur && !o.adresse)
         return echec("set: nothing to write (--filter, --fifo, --sensor-baud or --address)");
     if (o.commande == TCommande::Set && o.fifo) {
@@ -349,8 +409,24 @@ TAnalyseCli AnalyseOptions(const std::vector<std::string>& arguments)
             return echec(texte);
         }
     }
-    if (o.commande == TCommande::Report && o.sortie.empty())
-        return echec("report: --out is missing");
+    if (o.commande == TCommande::Report && o.sortie.empty()) {
+        if (!o.json)
+            return echec("report: --out is missing");
+        o.sortie = "-";  // the JSON record on standard output
+    }
+    if (o.commande == TCommande::Config) {
+        const auto& v = o.arguments;
+        const bool sauve = v.size() == 1 && v[0] == "save";
+        const bool compare = v.size() == 2 && (v[0] == "diff" || v[0] == "apply");
+        if (!sauve && !compare)
+            return echec("config: 'config save', 'config diff FILE' or 'config apply FILE' expected");
+        if (sauve && o.sortie.empty())
+            return echec("config save: --out is missing");
+        if (!sauve && !o.sortie.empty())
+            return echec("--out does not apply to config " + v[0]);
+        if (o.essai && v[0] != "apply")
+            return echec("--dry-run does not apply to config " + v[0]);
+    }
     if (o.commande == TCommande::Ports) {
         const auto& v = o.arguments;
         const bool liste = v.empty();

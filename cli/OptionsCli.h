@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-enum class TCommande { Aucune, Ports, Scan, Info, Read, Watch, Set, SelfTest, Reset, Report };
+enum class TCommande { Aucune, Ports, Scan, Info, Read, Watch, Set, SelfTest, Reset, Report, Find, Config };
 
 struct TOptionsCli {
     TCommande commande = TCommande::Aucune;
@@ -20,8 +20,10 @@ struct TOptionsCli {
     int baud = 19200;
     int codeBaud = 3;  // 0..5 for 2400 .. 57600
     std::string parite = "none";
-    int codeParite = 2;  // 0 even, 1 odd, 2 none
-    int id = 0;          // 0: not given
+    int codeParite = 2;    // 0 even, 1 odd, 2 none
+    int id = 0;            // 0: not given
+    std::vector<int> ids;  // watch: every sensor of --id 1,5,17 in order (id is the first)
+    std::string journal;   // --log: one JSON line per transaction into this file
 
     // scan
     int de = 1, a = 127;
@@ -41,8 +43,12 @@ struct TOptionsCli {
     std::string sortie;
     double secondes = 10.0;
     std::string note;
-    // ports
-    std::vector<std::string> arguments;  // "assign COMn DEVICE" or "unassign COMn"
+    // find
+    bool tous = false;  // --all: every sensor, not only the first found
+    // config
+    bool essai = false;  // --dry-run: say what would be written, write nothing
+    // ports, config
+    std::vector<std::string> arguments;  // "assign COMn DEVICE", "unassign COMn"; "save", "diff FILE", "apply FILE"
 };
 
 struct TAnalyseCli {

@@ -32,9 +32,12 @@ TJson JsonIdentite(const TIdentite& identite)
 
 TJson JsonConfiguration(const TConfiguration& c)
 {
-    return TJson{{"filter_hz", c.filtreHz},      {"filter_coefficient_b", Decimal(c.coefB)},
-                 {"fifo_hz", c.fifoHz},          {"fifo_divider", c.diviseurFifo == 0 ? 256 : c.diviseurFifo},
-                 {"sensor_baud", c.baudCapteur}, {"address", c.adresse},
+    return TJson{{"filter_hz", Decimal(c.filtreHz)},
+                 {"filter_coefficient_b", Decimal(c.coefB)},
+                 {"fifo_hz", c.fifoHz},
+                 {"fifo_divider", c.diviseurFifo == 0 ? 256 : c.diviseurFifo},
+                 {"sensor_baud", c.baudCapteur},
+                 {"address", c.adresse},
                  {"register6", c.registre6}};
 }
 

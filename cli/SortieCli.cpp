@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "Plateforme.h"
+#include "TexteSur.h"
 
 TSortieCli::TSortieCli(bool json, std::ostream& sortie, std::ostream& erreurs, bool terminalSortie,
                        bool terminalErreurs)
@@ -48,6 +49,12 @@ void TSortieCli::FinProgres()
         return;
     erreurs_ << "\r\x1B[K" << std::flush;
     progresAffiche_ = false;
+}
+
+void TSortieCli::Erreur(const std::string& texte)
+{
+    FinProgres();
+    erreurs_ << "vantor-cli: " << TexteAffichable(Utf8Valide(texte)) << '\n' << std::flush;
 }
 
 double Decimal(double valeurFlottante)

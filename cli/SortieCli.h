@@ -27,6 +27,9 @@ public:
     void Progres(const std::string& texte);
     // Clears the progress line.
     void FinProgres();
+    // The one form of every error message: "vantor-cli: TEXT" on standard error, the text made
+    // valid UTF-8 and free of terminal controls, after the progress line is cleared.
+    void Erreur(const std::string& texte);
 
 private:
     bool json_;

@@ -7,9 +7,11 @@
 
 #include "Commandes.h"
 #include "EchecCli.h"
+#include "JournalLigne.h"
 #include "LigneCli.h"
 #include "OptionsCli.h"
 #include "Plateforme.h"
+#include "ReglagesCli.h"
 #include "SortieCli.h"
 #include "TexteSur.h"
 
@@ -27,6 +29,8 @@ int Execute(const TOptionsCli& o, TSortieCli& sortie)
     case TCommande::SelfTest: return CommandeSelfTest(o, sortie);
     case TCommande::Reset: return CommandeReset(o, sortie);
     case TCommande::Report: return CommandeReport(o, sortie);
+    case TCommande::Find: return CommandeFind(o, sortie);
+    case TCommande::Config: return CommandeConfig(o, sortie);
     case TCommande::Aucune: break;
     }
     return 2;
@@ -51,20 +55,24 @@ int main(int argc, char** argv)
 
     TSortieCli sortie(o.json, std::cout, std::cerr, EstTerminal(1), EstTerminal(2));
     try {
-        return Execute(o, sortie);
+        if (!o.journal.empty())
+            OuvreJournal(o.journal);
+        const int statut = Execute(o, sortie);
+        FermeJournal();
+        return statut;
+    } catch (const TEntreeInvalide& e) {
+        sortie.Erreur(e.what());
+        return 2;
     } catch (const TEchecCli& e) {
-        // A failure may leave the port open: give it back (and its exclusive mode) before the end.
-        FermeLigne();
         sortie.FinProgres();
-        if (o.json)
+        // A record on standard output is the whole output: the failure is in it and on stderr.
+        if (o.json && !(o.commande == TCommande::Report && o.sortie == "-"))
             sortie.Ecrit(
                 TJson{{"command", NomCommande(o.commande)}, {"error", Utf8Valide(e.what())}, {"code", e.Code()}});
-        std::cerr << "vantor-cli: " << TexteAffichable(Utf8Valide(e.what())) << "\n";
+        sortie.Erreur(e.what());
         return 1;
     } catch (const std::exception& e) {
-        FermeLigne();
-        sortie.FinProgres();
-        std::cerr << "vantor-cli: " << TexteAffichable(Utf8Valide(e.what())) << "\n";
+        sortie.Erreur(e.what());
         return 1;
     }
 }

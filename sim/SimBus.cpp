@@ -59,6 +59,7 @@ struct SimBus::Impl {
     mutable std::condition_variable frameSeen;
     std::vector<std::unique_ptr<SimSensor>> sensors;
     std::vector<Bytes> log;
+    std::vector<LineSettings> logSettings;
     std::size_t frames = 0;
     std::function<void(std::uint8_t, std::uint8_t)> onBaud;
 
@@ -73,9 +74,9 @@ struct SimBus::Impl {
 
     void Serve();
     void Receive(Clock::time_point now);
-    void HandleFrame(const Bytes& frame, Clock::time_point now);
+    void HandleFrame(const Bytes& frame, const LineSettings& line, Clock::time_point now);
     void Send(const Bytes& bytes);
-    void Record(Bytes frame);
+    void Record(Bytes frame, const LineSettings& line);
     bool AnyBabbling();
 };
 
@@ -144,6 +145,12 @@ std::vector<Bytes> SimBus::ReceivedFrames() const
     return impl_->log;
 }
 
+std::vector<LineSettings> SimBus::ReceivedLineSettings() const
+{
+    const std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->logSettings;
+}
+
 std::size_t SimBus::FrameCount() const
 {
     const std::lock_guard<std::mutex> lock(impl_->mutex);
@@ -160,6 +167,7 @@ void SimBus::ClearLog()
 {
     const std::lock_guard<std::mutex> lock(impl_->mutex);
     impl_->log.clear();
+    impl_->logSettings.clear();
     impl_->frames = 0;
 }
 
@@ -226,9 +234,11 @@ void SimBus::Impl::Serve()
             masterMutedUntil = now + kMasterMutedAfterFault;  // no client: do not spin on the hang-up
 
         Bytes frame;
+        LineSettings line;
         if (!rx.empty() && now - lastRx >= silence) {
             frame.swap(rx);
-            HandleFrame(frame, now);
+            line = LineSettingsOf(pty);
+            HandleFrame(frame, line, now);
         }
 
         now = Clock::now();
@@ -240,7 +250,7 @@ void SimBus::Impl::Serve()
         }
         // A frame counts as handled once its undelayed answer is on the line.
         if (!frame.empty())
-            Record(std::move(frame));
+            Record(std::move(frame), line);
         if (babbling && now >= nextBabble) {
             Send({static_cast<std::uint8_t>(rng())});
             nextBabble = std::max(nextBabble + kBabblePeriod, now);
@@ -283,7 +293,7 @@ void SimBus::Impl::Send(const Bytes& bytes)
     }
 }
 
-void SimBus::Impl::HandleFrame(const Bytes& frame, Clock::time_point now)
+void SimBus::Impl::HandleFrame(const Bytes& frame, const LineSettings& line, Clock::time_point now)
 {
     std::vector<SimSensor::State*> states;
     std::function<void(std::uint8_t, std::uint8_t)> baudCallback;
@@ -295,10 +305,10 @@ void SimBus::Impl::HandleFrame(const Bytes& frame, Clock::time_point now)
     }
 
     const std::uint8_t address = frame[0];
-    const int speed = options.strictBaud ? LineSpeed(pty) : 0;
     auto hears = [&](const SimSensor::State* st) {
         static constexpr int kBauds[] = {9600, 19200, 38400};
-        return !options.strictBaud || (st->baudIndex < 3 && kBauds[st->baudIndex] == speed);
+        const bool baud = !options.strictBaud || (st->baudIndex < 3 && kBauds[st->baudIndex] == line.baud);
+        return baud && (!options.strictLineMode || st->mode == line.mode);
     };
     // The adapter echo repeats every frame sent to a sensor that shows it, valid or not.
     bool echo = false;
@@ -324,7 +334,9 @@ void SimBus::Impl::HandleFrame(const Bytes& frame, Clock::time_point now)
             if (st->RebootingLocked(now))
                 continue;
             Bytes answer;
-            if (st->faults.exceptionCode > 0) {
+            const bool excepte = st->faults.exceptionRegister < 0
+                                 || (pdu.size() >= 3 && (pdu[1] << 8 | pdu[2]) == st->faults.exceptionRegister);
+            if (st->faults.exceptionCode > 0 && excepte) {
                 answer = {static_cast<std::uint8_t>(fc | 0x80), static_cast<std::uint8_t>(st->faults.exceptionCode)};
             } else if (st->faults.ignoreWrites && (fc == 0x06 || fc == 0x42)) {
                 answer = pdu;  // the usual echo, and nothing stored
@@ -346,11 +358,12 @@ void SimBus::Impl::HandleFrame(const Bytes& frame, Clock::time_point now)
     }
 }
 
-void SimBus::Impl::Record(Bytes frame)
+void SimBus::Impl::Record(Bytes frame, const LineSettings& line)
 {
     {
         const std::lock_guard<std::mutex> lock(mutex);
         log.push_back(std::move(frame));
+        logSettings.push_back(line);
         ++frames;
     }
     frameSeen.notify_all();

@@ -79,6 +79,8 @@ std::string UsageText()
            "  --seed N             seed of the simulated noise (default 1)\n"
            "  --strict-baud        a sensor hears only frames sent at its own baud rate (the\n"
            "                       speed the master set on the device)\n"
+           "  --strict-line-mode   a sensor hears only frames sent in its own line mode (the\n"
+           "                       stop bits and parity flag the master set on the device)\n"
            "  --help               show this text\n"
            "\n"
            "Sensor (for the last --id; before any --id: for every sensor):\n"
@@ -89,12 +91,15 @@ std::string UsageText()
            "  --monit NAME=RAW     hold a monitoring raw value (isupply, vcell, vref, vin, vdd, vss,\n"
            "                       vout); out of its range it sets its status bit; repeatable\n"
            "  --temperature C      hold the temperature (outside -20..70 sets its status bit)\n"
+           "  --baud B             the sensor's baud rate at start: 9600, 19200 (default) or 38400\n"
+           "  --line-mode M        the line mode it talks in: none (default), even or odd\n"
            "\n"
            "Faults (per sensor, as above):\n"
            "  --silent             never answer\n"
            "  --wrong-crc          answer with a false CRC\n"
            "  --wrong-address      answer under another address\n"
            "  --exception CODE     answer every request with this exception code (1..255)\n"
+           "  --exception-at REG   with --exception: only requests whose first register is REG\n"
            "  --delay MS           answer MS milliseconds late\n"
            "  --echo               echo every request (as an adapter that hears itself)\n"
            "  --babble             keep sending stray bytes: the line never falls silent\n"
@@ -193,6 +198,12 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args)
             if (!ToInt(value, 1, 255, n))
                 return fail("--exception: code 1..255 expected, got '" + value + "'");
             current().faults.exceptionCode = static_cast<int>(n);
+        } else if (a == "--exception-at") {
+            if (!needs("a register"))
+                return result;
+            if (!ToInt(value, 0, 65535, n))
+                return fail("--exception-at: register 0..65535 expected, got '" + value + "'");
+            current().faults.exceptionRegister = static_cast<int>(n);
         } else if (a == "--corrupt") {
             if (!needs("a probability"))
                 return result;
@@ -216,6 +227,20 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args)
             current().temperature = celsius;
         } else if (a == "--strict-baud") {
             o.bus.strictBaud = true;
+        } else if (a == "--strict-line-mode") {
+            o.bus.strictLineMode = true;
+        } else if (a == "--baud") {
+            if (!needs("a baud rate"))
+                return result;
+            if (value != "9600" && value != "19200" && value != "38400")
+                return fail("--baud: 9600, 19200 or 38400 expected, got '" + value + "'");
+            current().baudIndex = static_cast<std::uint8_t>(value == "9600" ? 0 : value == "19200" ? 1 : 2);
+        } else if (a == "--line-mode") {
+            if (!needs("a line mode"))
+                return result;
+            if (value != "none" && value != "even" && value != "odd")
+                return fail("--line-mode: none, even or odd expected, got '" + value + "'");
+            current().mode = value == "none" ? LineMode::None : value == "even" ? LineMode::Even : LineMode::Odd;
         } else if (a == "--silent") {
             current().faults.silent = true;
         } else if (a == "--wrong-crc") {

@@ -19,6 +19,8 @@ struct SensorConfig {
     std::optional<int> selfTestMs;
     std::vector<std::pair<Monit, std::uint16_t>> pinnedMonitors;  // raw values held fixed
     std::optional<float> temperature;                             // temperature held fixed
+    std::optional<std::uint8_t> baudIndex;                        // starting baud rate (index)
+    std::optional<LineMode> mode;                                 // line mode it talks in
 };
 
 struct ProgramOptions {

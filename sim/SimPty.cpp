@@ -82,4 +82,16 @@ int LineSpeed(const Pty& pty)
     }
 }
 
+LineSettings LineSettingsOf(const Pty& pty)
+{
+    LineSettings l;
+    l.baud = LineSpeed(pty);
+    termios tio{};
+    if (tcgetattr(pty.slave, &tio) != 0)
+        return l;
+    if ((tio.c_cflag & CSTOPB) != 0)
+        l.mode = (tio.c_cflag & PARODD) != 0 ? LineMode::Odd : LineMode::Even;
+    return l;
+}
+
 }  // namespace vantor::sim

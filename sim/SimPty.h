@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "SimVantor.h"
+
 namespace vantor::sim {
 
 struct Pty {
@@ -18,5 +20,7 @@ void ClosePty(Pty& pty);
 
 // Line speed in baud that the clients set on the device, 0 if none or unknown.
 int LineSpeed(const Pty& pty);
+// Speed and line mode that the clients set on the device.
+LineSettings LineSettingsOf(const Pty& pty);
 
 }  // namespace vantor::sim

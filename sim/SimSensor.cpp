@@ -32,6 +32,21 @@ std::uint8_t SimSensor::BaudIndex() const
     LOCK;
     return state_->baudIndex;
 }
+void SimSensor::SetBaudIndex(std::uint8_t index)
+{
+    LOCK;
+    state_->baudIndex = index;
+}
+LineMode SimSensor::Mode() const
+{
+    LOCK;
+    return state_->mode;
+}
+void SimSensor::SetMode(LineMode mode)
+{
+    LOCK;
+    state_->mode = mode;
+}
 std::string SimSensor::Serial() const
 {
     LOCK;

@@ -41,6 +41,7 @@ struct SimSensor::State {
     // Stored settings (kept across a reset).
     std::uint8_t address;
     std::uint8_t baudIndex = 1;       // 19200
+    LineMode mode = LineMode::None;   // the line mode it talks in (not a register)
     std::uint16_t fifoWord = 0x0AFF;  // divider 10: 5 Hz
     std::array<char, 8> serial{};
     std::uint8_t fwMajor = 1, fwMinor = 10;

@@ -45,6 +45,20 @@ struct SensorFaults {
     double corruptProbability = 0.0;  // each answer byte is garbled with this probability
     bool ignoreWrites = false;        // acknowledges register writes (0x06, 0x42) without storing
                                       // them, as a sensor whose memory no longer takes a value
+    int exceptionRegister = -1;       // with exceptionCode: only the requests whose first
+                                      // register is this one get the exception (-1: every request)
+};
+
+// Line modes a master may set: no parity with one stop bit, even or odd parity with two.
+enum class LineMode : int { None = 0, Even, Odd };
+
+// The line settings a frame was sent with, as the master set them on the device. A
+// pseudo-terminal carries no parity bits, but it keeps the odd-parity flag and the stop bits the
+// master asked for, from which the line mode is told.
+struct LineSettings {
+    int baud = 0;
+    LineMode mode = LineMode::None;
+    bool operator==(const LineSettings&) const = default;
 };
 
 // Monitoring channels (input registers 5..11) in register order.
@@ -63,6 +77,9 @@ public:
     std::uint8_t Address() const;                              // current MODBUS address (low byte of holding 6)
     void SetAddress(std::uint8_t address);                     // 1..127
     std::uint8_t BaudIndex() const;                            // high byte of holding 6 (0..2)
+    void SetBaudIndex(std::uint8_t index);                     // 0 9600, 1 19200, 2 38400
+    LineMode Mode() const;                                     // the line mode it talks in
+    void SetMode(LineMode mode);                               // default LineMode::None
     std::string Serial() const;                                // 8 characters, holding 8..11
     void SetSerial(const std::string& serial);                 // padded with spaces / cut to 8 characters
     void SetFirmware(std::uint8_t major, std::uint8_t minor);  // input 12
@@ -126,6 +143,9 @@ struct BusOptions {
     // index in holding register 6), judged by the line speed the master set on the device;
     // off, every sensor hears every frame whatever the speed.
     bool strictBaud = false;
+    // A sensor hears only the frames sent in its own line mode (SimSensor::SetMode), judged by
+    // the stop bits and odd-parity flag the master set on the device.
+    bool strictLineMode = false;
 };
 
 class SimBus {
@@ -146,6 +166,8 @@ public:
 
     // Every frame the line carried from the master, as delimited by silence, in order.
     std::vector<Bytes> ReceivedFrames() const;
+    // The line settings of each of those frames, in the same order.
+    std::vector<LineSettings> ReceivedLineSettings() const;
     std::size_t FrameCount() const;
     // Blocks until at least n frames have been received and handled (an undelayed answer is then
     // on the line), or the time-out passed.

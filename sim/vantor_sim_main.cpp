@@ -59,6 +59,10 @@ int main(int argc, char** argv)
                 s.ForceMonitor(channel, raw);
             if (c.temperature)
                 s.ForceTemperature(*c.temperature);
+            if (c.baudIndex)
+                s.SetBaudIndex(*c.baudIndex);
+            if (c.mode)
+                s.SetMode(*c.mode);
             s.SetFaults(c.faults);
         }
         bus.OnBaudChange([](std::uint8_t address, std::uint8_t index) {

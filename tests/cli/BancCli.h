@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <initializer_list>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,15 @@
 namespace clitest {
 
 using TJson = nlohmann::json;
+
+// The whole content of a file, empty when it cannot be read.
+inline std::string ContenuFichier(const std::string& chemin)
+{
+    std::ifstream f(chemin, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
 
 class TBancCli : public ::testing::Test {
 protected:

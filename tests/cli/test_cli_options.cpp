@@ -80,8 +80,41 @@ TEST(CliOptions, RefusedValues)
              {"ports", "list"},
              {"scan", "--port", "p", "--from", "0"},
              {"scan", "--port", "p", "extra"},
+             {"watch", "--port", "p", "--id", "1,1"},
+             {"watch", "--port", "p", "--id", "1,"},
+             {"watch", "--port", "p", "--id", "1,128"},
+             {"info", "--port", "p", "--id", "1,5"},
+             {"find", "--port", "p", "--id", "1"},
+             {"scan", "--port", "p", "--all"},
+             {"config", "--port", "p", "--id", "1"},
+             {"config", "save", "--port", "p", "--id", "1"},
+             {"config", "diff", "--port", "p", "--id", "1"},
+             {"config", "diff", "f", "--port", "p", "--id", "1", "--out", "g"},
+             {"config", "save", "--port", "p", "--id", "1", "--out", "g", "--dry-run"},
+             {"config", "load", "f", "--port", "p", "--id", "1"},
+             {"info", "--port", "p", "--id", "1", "--log", ""},
+             {"ports", "--log", "f"},
          })
         EXPECT_NE(A(args).erreur, "") << args.back();
+}
+
+TEST(CliOptions, SensorListsLogAndNewCommands)
+{
+    const auto w = A({"watch", "--port", "p", "--id", "1,5,17", "--log", "l.jsonl"});
+    ASSERT_EQ(w.erreur, "");
+    EXPECT_EQ(w.options.ids, (std::vector<int>{1, 5, 17}));
+    EXPECT_EQ(w.options.id, 1);
+    EXPECT_EQ(w.options.journal, "l.jsonl");
+    const auto r = A({"report", "--port", "p", "--id", "3", "--json"});
+    ASSERT_EQ(r.erreur, "");
+    EXPECT_EQ(r.options.sortie, "-");  // the JSON record on standard output
+    const auto f = A({"find", "--port", "p", "--all"});
+    ASSERT_EQ(f.erreur, "");
+    EXPECT_TRUE(f.options.tous);
+    const auto c = A({"config", "apply", "site.json", "--port", "p", "--id", "2", "--dry-run"});
+    ASSERT_EQ(c.erreur, "");
+    EXPECT_EQ(c.options.arguments, (std::vector<std::string>{"apply", "site.json"}));
+    EXPECT_TRUE(c.options.essai);
 }
 
 TEST(CliOptions, FifoRatesOfTheFormFiftyOverN)
@@ -103,7 +136,8 @@ TEST(CliOptions, ManualPageInStepWithTheHelp)
         page.replace(p, 2, "-");
     const std::regex option(R"(--[a-z][a-z-]*)");
     for (TCommande c : {TCommande::Aucune, TCommande::Ports, TCommande::Scan, TCommande::Info, TCommande::Read,
-                        TCommande::Watch, TCommande::Set, TCommande::SelfTest, TCommande::Reset, TCommande::Report}) {
+                        TCommande::Watch, TCommande::Set, TCommande::SelfTest, TCommande::Reset, TCommande::Report,
+                        TCommande::Find, TCommande::Config}) {
         const std::string aide = TexteAide(c);
         for (std::sregex_iterator i(aide.begin(), aide.end(), option), fin; i != fin; ++i)
             EXPECT_NE(page.find(i->str()), std::string::npos) << i->str() << " of " << NomCommande(c);

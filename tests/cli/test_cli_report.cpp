@@ -12,6 +12,7 @@
 
 #include "BancCli.h"
 #include "CourbeSvg.h"
+#include "StatsLigne.h"
 
 using namespace clitest;
 
@@ -205,13 +206,50 @@ TEST_F(CliReport, FailingSensorGetsItsRecordAndStatusOne)
     std::remove(chemin.c_str());
 }
 
-TEST_F(CliReport, NoSensorWritesNoRecord)
+// A sensor that does not answer at all still gets its record, which says what failed.
+TEST_F(CliReport, NoSensorGetsARecordOfWhatFailed)
 {
     const std::string chemin = Fichier(".html");
     const TResultat r = Cli("report", {"--id", "1", "--out", chemin, "--seconds", "0.5"});
     EXPECT_EQ(r.statut, 1);
-    EXPECT_EQ(r.erreurs, "vantor-cli: No detected sensor\n");
-    EXPECT_FALSE(std::ifstream(chemin).good());
+    EXPECT_EQ(r.sortie, "record written to " + chemin + ": fail\n");
+    EXPECT_EQ(r.erreurs, "vantor-cli: reading the identity: No detected sensor\n");
+    const TDocument doc = TDocument::Xml(Contenu(chemin));
+    ASSERT_TRUE(doc.Valide());
+    EXPECT_EQ(doc.Texte("//h:span[@id='verdict']"), "fail");
+    EXPECT_EQ(doc.Texte("//h:span[@id='failure-operation']"), "reading the identity");
+    EXPECT_EQ(doc.Texte("//h:span[@id='failure-message']"), "No detected sensor");
+    EXPECT_EQ(doc.Texte("//h:td[@id='identity-missing']"), "not read");
+    EXPECT_EQ(doc.Texte("//h:td[@id='id']"), "1");
+    // The line section counts the one transaction that got no answer.
+    EXPECT_EQ(doc.Texte("//h:td[@id='line-transactions']"), "1");
+    EXPECT_EQ(doc.Texte("//h:td[@id='line-no_answer']"), "1");
+    std::remove(chemin.c_str());
+}
+
+// Exception 4 on the monitoring read, after identity and configuration were read: the record
+// has what was read and names the failed read with the driver's message.
+TEST_F(CliReport, ReadFailingMidwayGetsARecord)
+{
+    bus.AddSensor(1).SetFaults({.exceptionCode = 4, .exceptionRegister = 4});
+    const std::string chemin = Fichier(".json");
+    const TResultat r = Cli("report", {"--id", "1", "--out", chemin, "--seconds", "0.5", "--json"});
+    EXPECT_EQ(r.statut, 1);
+    const TJson j = TJson::parse(Contenu(chemin));
+    EXPECT_EQ(j["verdict"]["pass"], false);
+    EXPECT_EQ(j["failure"]["operation"], "reading the monitoring values");
+    EXPECT_EQ(j["failure"]["code"], -23);
+    EXPECT_EQ(j["identity"]["serial"], "AB123456");
+    EXPECT_EQ(j["configuration"]["address"], 1);
+    EXPECT_TRUE(j["monitoring"].is_null());
+    EXPECT_TRUE(j["recording"].is_null());
+    EXPECT_EQ(j["line_health"]["failures"]["exception"], 1);
+    const std::string message = j["failure"]["message"].get<std::string>();
+    EXPECT_FALSE(message.empty());
+    EXPECT_NE(r.erreurs.find("reading the monitoring values: " + message), std::string::npos) << r.erreurs;
+    // No self test was started on a failing sensor.
+    EXPECT_EQ(bus.SensorAt(1)->SelfTestCount(), 0);
+    std::remove(chemin.c_str());
 }
 
 }  // namespace
@@ -227,8 +265,120 @@ TEST_F(CliReport, RecordingProgressOnATerminal)
     l.erreursSurTerminal = true;
     const TResultat r = TProgrammeCli::Lance(l);
     ASSERT_EQ(r.statut, 0) << r.erreurs;
-    EXPECT_NE(r.erreurs.find("report: recording 1 of 1 s"), std::string::npos) << r.erreurs;
+    EXPECT_NE(r.erreurs.find("report: recording 1 of 1 s ("), std::string::npos) << r.erreurs;
+    EXPECT_NE(r.erreurs.find("report: self test (90 %)"), std::string::npos) << r.erreurs;
     std::remove(chemin.c_str());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CliLigne, ResponseTimeDistribution)
+{
+    std::vector<double> v;
+    for (int i = 20; i >= 1; --i)
+        v.push_back(i);
+    TRepartition r = Repartition(v);
+    EXPECT_EQ(r.min, 1.0);
+    EXPECT_EQ(r.mediane, 10.5);
+    EXPECT_EQ(r.p95, 19.0);  // nearest rank: the 19th of 20
+    EXPECT_EQ(r.max, 20.0);
+    r = Repartition({7.0, 3.0, 5.0});
+    EXPECT_EQ(r.mediane, 5.0);
+    EXPECT_EQ(r.p95, 7.0);
+    r = Repartition({});
+    EXPECT_EQ(r.max, 0.0);
+    EXPECT_EQ(TypeEchec(kResNoAnswer), TTypeEchec::SansReponse);
+    EXPECT_EQ(TypeEchec(kResCrcError), TTypeEchec::Crc);
+    EXPECT_EQ(TypeEchec(kResFrameError), TTypeEchec::Trame);
+    EXPECT_EQ(TypeEchec(kResExcDevice), TTypeEchec::Exception);
+    EXPECT_EQ(TypeEchec(kResExcFunction), TTypeEchec::Exception);
+}
+
+// The record's Line section counts every transaction the line carried, failures by kind, and
+// response times that the sensor's answer delay bounds from below; the statistics are those of
+// the recorded samples. Every acceleration read gets exception 4.
+TEST_F(CliReport, LineSectionAndStatistics)
+{
+    auto& s = bus.AddSensor(1);
+    s.ForceTemperature(23.25F);
+    s.SetSelfTestTime(std::chrono::milliseconds(50));
+    s.SetFaults({.exceptionCode = 4, .delayMs = 20, .exceptionRegister = 0});
+    const std::string chemin = Fichier(".json");
+    const TResultat r = Cli("report", {"--id", "1", "--out", chemin, "--seconds", "0.6", "--json"});
+    EXPECT_EQ(r.statut, 1);
+    EXPECT_NE(r.erreurs.find("no measurement read while recording"), std::string::npos) << r.erreurs;
+    const TJson j = TJson::parse(ContenuFichier(chemin));
+    const TJson& ligne = j["line_health"];
+    const auto& samples = j["recording"]["samples"];
+    ASSERT_GE(samples.size(), 2u);
+    // Every frame of the line is one transaction of the record (a request that timed out may
+    // reach the simulated line's log a little after the program ended).
+    const auto transactions = ligne["transactions"].get<std::size_t>();
+    EXPECT_TRUE(bus.WaitForFrames(transactions, std::chrono::seconds(2)));
+    EXPECT_EQ(transactions, bus.FrameCount());
+    EXPECT_EQ(ligne["failures"]["exception"].get<std::size_t>(), samples.size());
+    EXPECT_EQ(ligne["failures"]["no_answer"], 0);
+    EXPECT_EQ(ligne["response_ms"]["count"], ligne["transactions"]);
+    const double min = ligne["response_ms"]["min"].get<double>(), max = ligne["response_ms"]["max"].get<double>();
+    EXPECT_GE(min, 20.0);
+    EXPECT_LE(min, ligne["response_ms"]["median"].get<double>());
+    EXPECT_LE(ligne["response_ms"]["median"].get<double>(), ligne["response_ms"]["p95"].get<double>());
+    EXPECT_LE(ligne["response_ms"]["p95"].get<double>(), max);
+
+    const TJson& stats = j["recording"]["statistics"];
+    EXPECT_EQ(stats["acceleration_g"]["count"], 0);
+    EXPECT_TRUE(stats["acceleration_g"]["mean"].is_null());
+    EXPECT_EQ(stats["temperature_c"]["count"].get<std::size_t>(), samples.size());
+    EXPECT_EQ(stats["temperature_c"]["mean"], 23.25);
+    EXPECT_EQ(stats["temperature_c"]["sd"], 0.0);
+    EXPECT_EQ(stats["temperature_c"]["min"], 23.25);
+    EXPECT_EQ(stats["temperature_c"]["max"], 23.25);
+    EXPECT_EQ(j["verdict"]["recording_pass"], false);
+    std::remove(chemin.c_str());
+}
+
+// Statistics against the samples of the record, and the Line section of the HTML page.
+TEST_F(CliReport, StatisticsOfTheSamplesAndLineTable)
+{
+    bus.AddSensor(1).SetSelfTestTime(std::chrono::milliseconds(50));
+    const TResultat r = Cli("report", {"--id", "1", "--seconds", "0.6", "--json"});
+    ASSERT_EQ(r.statut, 0) << r.erreurs;
+    // Without --out the JSON record is the whole of standard output.
+    const TJson j = TJson::parse(r.sortie);
+    const auto& samples = j["recording"]["samples"];
+    ASSERT_GE(samples.size(), 3u);
+    double somme = 0, min = 1e9, max = -1e9;
+    for (const auto& e : samples) {
+        const double a = e["acceleration_g"].get<double>();
+        somme += a;
+        min = std::min(min, a);
+        max = std::max(max, a);
+    }
+    const double moyenne = somme / static_cast<double>(samples.size());
+    double carres = 0;
+    for (const auto& e : samples)
+        carres += (e["acceleration_g"].get<double>() - moyenne) * (e["acceleration_g"].get<double>() - moyenne);
+    const TJson& a = j["recording"]["statistics"]["acceleration_g"];
+    EXPECT_NEAR(a["mean"].get<double>(), moyenne, 1e-6);
+    EXPECT_NEAR(a["sd"].get<double>(), std::sqrt(carres / static_cast<double>(samples.size() - 1)), 1e-6);
+    EXPECT_EQ(a["min"].get<double>(), min);
+    EXPECT_EQ(a["max"].get<double>(), max);
+    EXPECT_EQ(j["line_health"]["failures"]["no_answer"], 0);
+
+    const std::string html = Fichier(".html");
+    ASSERT_EQ(Cli("report", {"--id", "1", "--out", html, "--seconds", "0.3"}).statut, 0);
+    const TDocument doc = TDocument::Xml(Contenu(html));
+    ASSERT_TRUE(doc.Valide());
+    const std::size_t avant = j["line_health"]["transactions"].get<std::size_t>();
+    const std::size_t transactions = std::stoul(doc.Texte("//h:td[@id='line-transactions']"));
+    EXPECT_TRUE(bus.WaitForFrames(avant + transactions, std::chrono::seconds(2)));
+    EXPECT_EQ(avant + transactions, bus.FrameCount());
+    EXPECT_EQ(doc.Texte("//h:td[@id='line-crc']"), "0");
+    EXPECT_TRUE(std::regex_match(doc.Texte("//h:td[@id='line-p95']"), std::regex(R"(\d+\.\d ms)")));
+    EXPECT_TRUE(std::regex_match(doc.Texte("//h:td[@id='temperature-sd']"), std::regex(R"(\d+\.\d{3})")));
+    std::remove(html.c_str());
 }
 
 }  // namespace

@@ -132,7 +132,7 @@ TEST_F(CliWatch, CsvThatCannotBeWrittenFailsBeforeAnyRequest)
     bus.AddSensor(1);
     const TResultat r = Cli("watch", {"--id", "1", "--count", "1", "--csv", "/nonexistent/dir/x.csv"});
     EXPECT_EQ(r.statut, 1);
-    EXPECT_EQ(r.erreurs, "vantor-cli: cannot write /nonexistent/dir/x.csv\n");
+    EXPECT_EQ(r.erreurs, "vantor-cli: cannot write /nonexistent/dir/x.csv: No such file or directory\n");
     EXPECT_EQ(bus.FrameCount(), 0u);
 }
 
@@ -152,6 +152,97 @@ TEST_F(CliWatch, ProgressOnATerminalOnly)
     const TResultat tube = Cli("watch", {"--id", "1", "--every", "10", "--count", "2"});
     EXPECT_EQ(tube.erreurs, "");
     EXPECT_EQ(tube.sortie.find('\x1B'), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// Three sensors read in turn, the one in the middle silent: its group shows the failure, the
+// others go on; one time stamp per row.
+TEST_F(CliWatch, SeveralSensorsInTurn)
+{
+    bus.AddSensor(1).ForceTemperature(20.0F);
+    bus.AddSensor(5).SetFaults({.silent = true});
+    bus.AddSensor(17).ForceTemperature(31.0F);
+    const std::string csv = FichierCsv();
+    const TResultat r = Cli("watch", {"--id", "1,5,17", "--every", "10", "--count", "2", "--csv", csv});
+    ASSERT_EQ(r.statut, 0) << r.erreurs;
+    const auto lignes = Lignes(csv);
+    ASSERT_EQ(lignes.size(), 3u);
+    const auto entete = Champs(lignes[0]);
+    ASSERT_EQ(entete.size(), 1u + 3 * 11);
+    EXPECT_EQ(entete[1], "s1_acceleration_g");
+    EXPECT_EQ(entete[12], "s5_acceleration_g");
+    EXPECT_EQ(entete[23], "s17_acceleration_g");
+    EXPECT_EQ(entete[33], "s17_error");
+    for (std::size_t i = 1; i < 3; ++i) {
+        const auto c = Champs(lignes[i]);
+        ASSERT_EQ(c.size(), entete.size()) << lignes[i];
+        EXPECT_TRUE(std::regex_match(c[0], kIso)) << c[0];
+        EXPECT_EQ(c[2], "20.0");
+        EXPECT_EQ(c[11], "");
+        EXPECT_EQ(c[12], "");
+        EXPECT_EQ(c[22], "No detected sensor");
+        EXPECT_EQ(c[24], "31.0");
+        EXPECT_EQ(c[33], "");
+    }
+    // Per sample: the three reads of 1, then of 5, then of 17, the port held open.
+    const auto trames = Trames();
+    ASSERT_EQ(trames.size(), 18u);
+    const std::string adresses[] = {"01", "05", "11"};
+    for (std::size_t i = 0; i < trames.size(); ++i)
+        EXPECT_EQ(trames[i].substr(0, 2), adresses[(i / 3) % 3]) << i;
+
+    const TResultat j = Cli("watch", {"--id", "1,5", "--count", "1", "--json"});
+    ASSERT_EQ(j.statut, 0) << j.erreurs;
+    const TJson doc = Json(j);
+    EXPECT_EQ(doc["sensors"][0]["id"], 1);
+    EXPECT_EQ(doc["sensors"][0]["temperature_c"], 20.0);
+    EXPECT_EQ(doc["sensors"][1]["error"], "No detected sensor");
+    EXPECT_TRUE(doc["sensors"][1]["acceleration_g"].is_null());
+    std::remove(csv.c_str());
+}
+
+TEST_F(CliWatch, NoReadOfAnySensorIsStatusOne)
+{
+    bus.AddSensor(1).SetFaults({.silent = true});
+    bus.AddSensor(2).SetFaults({.silent = true});
+    const TResultat r = Cli("watch", {"--id", "1,2", "--every", "10", "--count", "2"});
+    EXPECT_EQ(r.statut, 1);
+    EXPECT_NE(r.sortie.find("#1 err g"), std::string::npos) << r.sortie;
+    EXPECT_NE(r.sortie.find("#2 err g"), std::string::npos) << r.sortie;
+}
+
+// --log: one JSON line per transaction, in the order of the frames on the line.
+TEST_F(CliWatch, LogHasOneLinePerTransaction)
+{
+    bus.AddSensor(1);
+    bus.AddSensor(2).SetFaults({.exceptionCode = 2});
+    const std::string journal = FichierCsv() + ".jsonl";
+    const TResultat r = Cli("watch", {"--id", "1,2,3", "--every", "10", "--count", "1", "--log", journal});
+    ASSERT_EQ(r.statut, 0) << r.erreurs;
+    std::vector<TJson> lignes;
+    std::stringstream s(ContenuFichier(journal));
+    for (std::string ligne; std::getline(s, ligne);)
+        lignes.push_back(TJson::parse(ligne));
+    const auto trames = bus.ReceivedFrames();
+    ASSERT_EQ(lignes.size(), trames.size());
+    ASSERT_EQ(lignes.size(), 9u);
+    const int registres[] = {0, 2, 4};
+    const int codes[] = {0, -21, -3};  // answer, exception 2, nobody at 3
+    for (std::size_t i = 0; i < lignes.size(); ++i) {
+        const TJson& l = lignes[i];
+        EXPECT_TRUE(std::regex_match(l["time"].get<std::string>(), kIso)) << l;
+        EXPECT_EQ(l["operation"], "read input") << l;
+        EXPECT_EQ(l["address"], trames[i][0]) << l;
+        EXPECT_EQ(l["register"], registres[i % 3]) << l;
+        EXPECT_EQ(l["code"], codes[i / 3]) << l;
+        EXPECT_GT(l["duration_ms"].get<double>(), 0.0) << l;
+    }
+    // Nobody answering takes at least the driver's read time-out.
+    EXPECT_GE(lignes[8]["duration_ms"].get<double>(), 40.0);
+    std::remove(journal.c_str());
 }
 
 }  // namespace

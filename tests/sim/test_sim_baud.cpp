@@ -78,4 +78,21 @@ TEST(SimIgnoredWrites, WritesAreAnsweredButNothingIsStored)
     EXPECT_NE(vantor::sim::UsageText().find("--ignore-writes"), std::string::npos);
 }
 
+TEST(SimStrictLineMode, SensorRateLineModeAndTargetedExceptionAreOptions)
+{
+    const auto p =
+        vantor::sim::ParseOptions({"--strict-line-mode", "--id", "5", "--baud", "38400", "--line-mode", "odd"});
+    ASSERT_EQ(p.error, "");
+    EXPECT_TRUE(p.options.bus.strictLineMode);
+    EXPECT_EQ(p.options.sensors[0].baudIndex, 2);
+    EXPECT_EQ(p.options.sensors[0].mode, vantor::sim::LineMode::Odd);
+    EXPECT_NE(vantor::sim::ParseOptions({"--baud", "57600"}).error, "");
+    EXPECT_NE(vantor::sim::ParseOptions({"--line-mode", "mark"}).error, "");
+    const auto e = vantor::sim::ParseOptions({"--exception", "4", "--exception-at", "4"});
+    ASSERT_EQ(e.error, "");
+    EXPECT_EQ(e.options.sensors[0].faults.exceptionRegister, 4);
+    for (const char* option : {"--strict-line-mode", "--line-mode", "--baud", "--exception-at"})
+        EXPECT_NE(vantor::sim::UsageText().find(option), std::string::npos) << option;
+}
+
 }  // namespace
