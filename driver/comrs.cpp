@@ -68,6 +68,7 @@ void TComPort::SetActive(bool active)
             return;
         open_ = Open();
         line_->Pause(kOpenPauseMs);
+        open_ = open_ && line_->IsOpen();
     } else if (open_) {
         Close();
         open_ = false;
