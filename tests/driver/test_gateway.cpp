@@ -157,4 +157,35 @@ TEST(GatewayRawTcp, TheServerOwnsTheLineSettings)
     EXPECT_EQ(Read(*c, kFnReadHolding, 6, 1), "0101");
 }
 
+// The command-line tool through the server, by the server's name.
+std::string RunCli(const std::string& arguments, int& status)
+{
+    std::string output;
+    std::FILE* pipe = ::popen((std::string(VANTOR_CLI_PROGRAM) + " " + arguments + " 2>&1").c_str(), "r");
+    if (pipe == nullptr)
+        return output;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
+        output += buffer;
+    const int raw = ::pclose(pipe);
+    status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return output;
+}
+
+TEST(GatewayCli, InfoAndScanByTheServersName)
+{
+    TSimBus sim({"--strict-baud", "--id", "1", "--id", "5", "--serial", "ZX987654"});
+    TSer2net server(sim.Device(), TMode::Rfc2217);
+    int status = -1;
+    std::string out = RunCli("info --port " + server.Url() + " --id 5", status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("ZX987654"), std::string::npos) << out;
+    out = RunCli("scan --port " + server.Url() + " --from 1 --to 6 --json", status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("[1,5]"), std::string::npos) << out;
+    out = RunCli("read --port tcp://127.0.0.1:" + std::to_string(FreePort()) + " --id 1", status);
+    EXPECT_EQ(status, 1) << out;
+    EXPECT_NE(out.find("I/O error."), std::string::npos) << out;
+}
+
 }  // namespace
