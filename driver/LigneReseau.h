@@ -9,11 +9,11 @@
 // bytes for a moment to send them together. So the first read after each write waits longer,
 // by one allowance:
 //     allowance = 20 ms + 2 x round trip + line time of the request
-// The round trip is measured at every connection: the time of the TCP connect (raw), or from
-// the line settings sent to the server's acknowledgement of the baud rate (RFC 2217); it is
-// taken within 1 to 1000 ms. "?latency=MS" at the end of the name (0 to 10000) stands for the
-// round trip instead. The silence that ends an answer, and the bounds on a line that never
-// falls silent, stay those of the serial line.
+// The round trip is measured at every connection: the time of the TCP connect (raw), or the
+// shortest of three exchanges with the server (RFC 2217: the line settings and two queries of
+// the baud rate, each until the server's acknowledgement); it is taken within 1 to 1000 ms. "?latency=MS" at the end of
+// the name (0 to 10000) stands for the round trip instead. The silence that ends an answer, and the bounds on a line
+// that never falls silent, stay those of the serial line.
 //
 // Faults. A name that does not parse, a host that cannot be resolved, a refused or timed-out
 // connection (2 s), a server that refuses the com-port option or closes the connection during

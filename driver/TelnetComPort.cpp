@@ -60,6 +60,13 @@ TByteString TTelnetComPort::LineSettings(const TLineSettings& settings)
     return out;
 }
 
+TByteString TTelnetComPort::BaudQuery()
+{
+    TByteString out;
+    Subnegotiation(out, kSetBaudRate, {0, 0, 0, 0});
+    return out;
+}
+
 TByteString TTelnetComPort::PurgeBoth()
 {
     TByteString out;

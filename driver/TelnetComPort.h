@@ -42,6 +42,8 @@ public:
     TByteString Greeting();
     // Baud rate, 8 data bits, parity, stop size and no flow control, as subnegotiations.
     static TByteString LineSettings(const TLineSettings& settings);
+    // Asks for the baud rate in force (value 0), which the server answers without changing it.
+    static TByteString BaudQuery();
     // Discard both of the server's queues.
     static TByteString PurgeBoth();
     // Data with every 0xFF doubled, appended to out.

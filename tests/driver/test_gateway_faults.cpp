@@ -42,15 +42,22 @@ double MsSince(Clock::time_point start)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// An RFC 2217 server's side of the open: takes the option, answers the baud rate; what the
-// client sent comes back.
-TByteString PlayRfc2217Open(int fd, const TByteString& serverGreeting = Hex("FFFB01FFFD2C"))
+bool Holds(const TByteString& b, const TByteString& part)
 {
-    TStandIn::Send(fd, serverGreeting);
-    const TByteString control = Hex("FFFA2C0501FFF0");
-    TByteString got = TStandIn::ReceiveUntil(fd, [&](const TByteString& b) {
-        return std::search(b.begin(), b.end(), control.begin(), control.end()) != b.end();
-    });
+    return std::search(b.begin(), b.end(), part.begin(), part.end()) != b.end();
+}
+
+// An RFC 2217 server's side of the open: takes the option, acknowledges the baud rate and answers
+// the two queries of it; what the client sent comes back.
+TByteString PlayRfc2217Open(int fd)
+{
+    TStandIn::Send(fd, Hex("FFFB01FFFD2C"));
+    TByteString got = TStandIn::ReceiveUntil(fd, [](const TByteString& b) { return Holds(b, Hex("FFFA2C0501FFF0")); });
+    for (int i = 0; i < 2; ++i) {
+        TStandIn::Send(fd, Hex("FFFA2C6500004B00FFF0"));
+        const TByteString query = TStandIn::ReceiveUntil(fd, [](const TByteString& b) { return b.size() >= 10; });
+        got.insert(got.end(), query.begin(), query.end());
+    }
     TStandIn::Send(fd, Hex("FFFA2C6500004B00FFF0"));
     return got;
 }
@@ -112,10 +119,12 @@ TEST(GatewayWire, Rfc2217SettingsPurgeAndDoubledFF)
     EXPECT_EQ(c->WriteRegister(kFnWriteSingle, 7, 0xFF, 0xFF), kResOk);
     c->Disconnect();
     server.Join();
-    // Offers, the server's echo declined, then the line settings: 19200 8N1, no flow control.
+    // Offers, the server's echo declined, then the line settings: 19200 8N1, no flow control, and
+    // two queries of the baud rate that time the round trip.
     EXPECT_EQ(BytesToHexText(open),
               "FFFB2CFFFB00FFFB03FFFD00FFFD03FFFE01"
-              "FFFA2C0100004B00FFF0FFFA2C0208FFF0FFFA2C0301FFF0FFFA2C0401FFF0FFFA2C0501FFF0");
+              "FFFA2C0100004B00FFF0FFFA2C0208FFF0FFFA2C0301FFF0FFFA2C0401FFF0FFFA2C0501FFF0"
+              "FFFA2C0100000000FFF0FFFA2C0100000000FFF0");
     TByteString expected = Hex("FFFA2C0C03FFF0");
     TTelnetComPort::AppendData(AppendCrc(Hex("01060007FFFF")).data(), 8, expected);
     EXPECT_EQ(BytesToHexText(request), BytesToHexText(expected));

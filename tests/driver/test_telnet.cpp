@@ -92,6 +92,7 @@ TEST(TelnetComPort, LineSettingsOnTheWire)
     // A value byte of 0xFF is doubled inside the subnegotiation too.
     EXPECT_EQ(Hex(TTelnetComPort::LineSettings({0x0001FF00, 0, 0})).substr(0, 24), "FFFA2C010001FFFF00FFF0FF");
     EXPECT_EQ(Hex(TTelnetComPort::PurgeBoth()), "FFFA2C0C03FFF0");
+    EXPECT_EQ(Hex(TTelnetComPort::BaudQuery()), "FFFA2C0100000000FFF0");
 }
 
 TEST(TelnetComPort, DataBytesFFAreDoubledAndUndoubled)
