@@ -188,7 +188,12 @@ TEST(GatewayFaults, ConnectionClosedDuringTheAnswerThenANewOne)
         fd = s.Accept();
         TStandIn::Receive(fd, kReadRequest.size());
         ::close(fd);
-        // Third: a whole answer.
+        // Third: a whole answer, and closed at once.
+        fd = s.Accept();
+        TStandIn::Receive(fd, kReadRequest.size());
+        TStandIn::Send(fd, AppendCrc(Hex("0103020101")));
+        ::close(fd);
+        // Fourth: a whole answer, the connection kept.
         fd = s.Accept();
         TStandIn::Receive(fd, kReadRequest.size());
         TStandIn::Send(fd, AppendCrc(Hex("0103020101")));
@@ -204,6 +209,9 @@ TEST(GatewayFaults, ConnectionClosedDuringTheAnswerThenANewOne)
     EXPECT_EQ(ReadSix(*c), kResNoAnswer);
     EXPECT_LT(MsSince(start), 500.0);
     std::string value;
+    EXPECT_EQ(ReadSix(*c, &value), kResOk);  // the answer was whole: it stands
+    EXPECT_EQ(value, "0101");
+    value.clear();
     EXPECT_EQ(ReadSix(*c, &value), kResOk);
     EXPECT_EQ(value, "0101");
     c->Disconnect();
