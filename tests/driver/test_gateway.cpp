@@ -126,6 +126,26 @@ TEST_P(GatewayTest, TransactionTimeAgainstTheSerialFloor)
 INSTANTIATE_TEST_SUITE_P(Modes, GatewayTest, ::testing::Values(TMode::Rfc2217, TMode::Raw),
                          [](const auto& mode) { return mode.param == TMode::Rfc2217 ? "Rfc2217" : "RawTcp"; });
 
+// A line that never falls silent is given up as on a serial port: within the time the longest
+// answer takes on the line plus the silence, after the first byte.
+TEST(GatewayBabble, ALineThatNeverFallsSilentIsGivenUp)
+{
+    TSimBus sim({"--babble"});
+    for (const TMode mode : {TMode::Rfc2217, TMode::Raw}) {
+        TSer2net server(sim.Device(), mode);
+        auto c = Through(server.Url());
+        ASSERT_EQ(c->Connect(), kStatusOk);
+        const TComPort& port = c->Port();
+        const double windowMs = static_cast<double>(port.LineTimeMicros(TConnexion::kMaxAnswer)) / 1000.0
+                                + port.SilenceMs() + AnswerAllowanceMs(kMinRoundTripMs);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Read(*c, kFnReadHolding, 6, 1), "result " + std::to_string(kResFrameError));
+        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_LT(ms, windowMs + 100.0) << "window " << windowMs;
+        c->Disconnect();
+    }
+}
+
 // The sensor moves to 38400 baud: on RFC 2217 the driver sets the server's line to follow it.
 TEST(GatewayRfc2217, BaudRateChangeFollowsTheSensor)
 {
