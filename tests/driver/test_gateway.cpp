@@ -141,7 +141,7 @@ TEST(GatewayBabble, ALineThatNeverFallsSilentIsGivenUp)
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(Read(*c, kFnReadHolding, 6, 1), "result " + std::to_string(kResFrameError));
         const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-        EXPECT_LT(ms, windowMs + 100.0) << "window " << windowMs;
+        EXPECT_LT(ms, windowMs + 300.0) << "window " << windowMs;  // 300 ms for a loaded machine
         c->Disconnect();
     }
 }
@@ -200,7 +200,8 @@ TEST(GatewayCli, InfoAndScanByTheServersName)
     std::string out = RunCli("info --port " + server.Url() + " --id 5", status);
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("ZX987654"), std::string::npos) << out;
-    out = RunCli("scan --port " + server.Url() + " --from 1 --to 6 --json", status);
+    // A named round trip of 50 ms widens each address's wait, for a loaded machine.
+    out = RunCli("scan --port " + server.Url() + "?latency=50 --from 1 --to 6 --json", status);
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("[1,5]"), std::string::npos) << out;
     out = RunCli("read --port tcp://127.0.0.1:" + std::to_string(FreePort()) + " --id 1", status);
