@@ -118,6 +118,7 @@ bool TNetworkLine::Connect()
     Disconnect();
     dropped_ = false;
     pendingExtraNanos_ = 0;
+    heldNanos_ = 0;
     rx_.clear();
     rxHead_ = 0;
     const TNanos deadline = Now() + Millis(kConnectLimitMs);
@@ -235,12 +236,16 @@ bool TNetworkLine::Receive(TNanos deadline)
         rxHead_ = 0;
     }
     const auto n = static_cast<std::size_t>(r);
+    const std::size_t before = rx_.size();
     if (gateway_.kind == TGatewayKind::Raw) {
         rx_.insert(rx_.end(), buffer.begin(), buffer.begin() + r);
+        heldNanos_ = static_cast<TNanos>(n) * characterNanos_;
         return true;
     }
     TByteString replies;
     telnet_.Feed(buffer.data(), n, rx_, replies);
+    if (rx_.size() > before)
+        heldNanos_ = static_cast<TNanos>(rx_.size() - before) * characterNanos_;
     if (!replies.empty() && !SendAll(replies, Now() + Millis(kConnectLimitMs))) {
         dropped_ = true;
         Disconnect();
@@ -261,6 +266,7 @@ void TNetworkLine::Purge()
     }
     rx_.clear();
     rxHead_ = 0;
+    heldNanos_ = 0;
     if (fd_ >= 0 && gateway_.kind == TGatewayKind::Rfc2217
         && !SendAll(TTelnetComPort::PurgeBoth(), Now() + Millis(kConnectLimitMs)))
         Disconnect();
@@ -285,6 +291,7 @@ std::size_t TNetworkLine::Write(const std::uint8_t* octets, std::size_t n, int t
         return 0;
     }
     pendingExtraNanos_ = Millis(AnswerAllowanceMs(roundTripMs_)) + static_cast<TNanos>(n) * characterNanos_;
+    heldNanos_ = 0;
     return n;
 }
 
@@ -292,7 +299,10 @@ std::size_t TNetworkLine::Read(std::uint8_t* octets, std::size_t n, const TReadT
 {
     if (!open_)
         return 0;
-    const TNanos total = Now() + Millis(limits.totalMs) + pendingExtraNanos_;
+    // The first read after a request waits one allowance longer; a read that waits for what
+    // follows the bytes of the last chunk, as long as they took on the line.
+    const TNanos extra = pendingExtraNanos_ > 0 ? pendingExtraNanos_ : Buffered() == 0 ? heldNanos_ : 0;
+    const TNanos total = Now() + Millis(limits.totalMs) + extra;
     pendingExtraNanos_ = 0;
     TNanos idleEnd = total;
     std::size_t got = 0;
@@ -302,7 +312,7 @@ std::size_t TNetworkLine::Read(std::uint8_t* octets, std::size_t n, const TReadT
             std::copy_n(rx_.begin() + static_cast<std::ptrdiff_t>(rxHead_), take, octets + got);
             rxHead_ += take;
             got += take;
-            idleEnd = std::min(Now() + Millis(limits.intervalMs), total);
+            idleEnd = std::min(Now() + Millis(limits.intervalMs) + heldNanos_, total);
             continue;
         }
         if (!Receive(got > 0 ? idleEnd : total))

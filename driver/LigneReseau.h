@@ -11,9 +11,14 @@
 //     allowance = 20 ms + 2 x round trip + line time of the request
 // The round trip is measured at every connection: the time of the TCP connect (raw), or the
 // shortest of three exchanges with the server (RFC 2217: the line settings and two queries of
-// the baud rate, each until the server's acknowledgement); it is taken within 1 to 1000 ms. "?latency=MS" at the end of
-// the name (0 to 10000) stands for the round trip instead. The silence that ends an answer, and the bounds on a line
-// that never falls silent, stay those of the serial line.
+// the baud rate, each until the server's acknowledgement); it is taken within 1 to 1000 ms.
+// "?latency=MS" at the end of the name (0 to 10000) stands for the round trip instead.
+//
+// A server passes bytes on in chunks: it holds what the line brings until the line pauses or its
+// buffer is full (ser2net: 64 bytes), so within a long answer the network falls quiet while the
+// line is busy. A chunk of k bytes stands for k character times on the line; the wait for what
+// follows it is that much longer, so the silence that ends an answer is still the line's. The
+// bounds on a line that never falls silent stay those of the serial line, give or take one chunk.
 //
 // Faults. A name that does not parse, a host that cannot be resolved, a refused or timed-out
 // connection (2 s), a server that refuses the com-port option or closes the connection during
@@ -79,6 +84,7 @@ private:
     int roundTripMs_ = 0;
     std::int64_t characterNanos_ = 0;
     std::int64_t pendingExtraNanos_ = 0;  // allowance for the first read after a write
+    std::int64_t heldNanos_ = 0;          // line time of the data of the last chunk received
     TTelnetComPort telnet_;
     TByteString rx_;  // received data not yet read, from rxHead_ on
     std::size_t rxHead_ = 0;

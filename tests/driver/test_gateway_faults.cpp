@@ -275,6 +275,36 @@ TEST(GatewayTiming, LatencyInTheNameWidensTheFirstByteWait)
     }
 }
 
+// A long answer comes in chunks, as a server passes on what its buffer holds (ser2net: 64 bytes),
+// each chunk as long after the one before as its bytes took on the line: 40 bytes at 9600 baud,
+// 46 ms, more than the silence of 42 ms. The answer is still taken whole.
+TEST(GatewayTiming, ALongAnswerInChunksIsTakenWhole)
+{
+    TByteString answer = {0x01, 0x03, 96};
+    for (int i = 0; i < 96; ++i)
+        answer.push_back(static_cast<std::uint8_t>(i * 7));
+    answer = AppendCrc(answer);
+    TStandIn server;
+    server.Run([&answer](TStandIn& s) {
+        const int fd = s.Accept();
+        TStandIn::Receive(fd, 8);
+        for (std::size_t at = 0; at < answer.size(); at += 40) {
+            if (at > 0)
+                std::this_thread::sleep_for(std::chrono::microseconds(40 * 1146));  // the chunk's line time
+            TStandIn::Send(fd,
+                           TByteString(answer.begin() + static_cast<std::ptrdiff_t>(at),
+                                       answer.begin() + static_cast<std::ptrdiff_t>(std::min(at + 40, answer.size()))));
+        }
+        TStandIn::Receive(fd, 1, 3000);
+        ::close(fd);
+    });
+    auto c = Through(server.Url("tcp"), 2);  // 9600 baud
+    ASSERT_EQ(c->Connect(), kStatusOk);
+    EXPECT_EQ(c->Port().SilenceMs(), 42);
+    EXPECT_EQ(Read(*c, kFnReadHolding, 0, 48), BytesToHexText(TByteString(answer.begin() + 3, answer.end() - 2)));
+    c->Disconnect();
+}
+
 TEST(GatewayTiming, RoundTripMeasuredAtOpenOrNamed)
 {
     TStandIn server;
