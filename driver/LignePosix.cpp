@@ -290,3 +290,8 @@ void TPosixSerialLine::Pause(int ms)
     while (::clock_nanosleep(CLOCK_MONOTONIC, 0, &ts, &ts) == EINTR) {
     }
 }
+
+std::unique_ptr<TSerialLine> MakePlatformLine()
+{
+    return std::make_unique<TPosixSerialLine>();
+}

@@ -1,20 +1,10 @@
 #include "LigneReseau.h"
 
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <time.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <string>
 
-#include "DeviceNames.h"
-#include "LignePosix.h"
+#include "SocketReseau.h"
 
 namespace {
 
@@ -22,66 +12,12 @@ using TNanos = std::int64_t;
 
 TNanos Now()
 {
-    timespec ts{};
-    ::clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<TNanos>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+    return netio::NowNanos();
 }
 
 constexpr TNanos Millis(int ms)
 {
     return static_cast<TNanos>(ms) * 1000000;
-}
-
-void SleepUntil(TNanos deadline)
-{
-    const TNanos left = deadline - Now();
-    if (left <= 0)
-        return;
-    timespec ts{static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
-    while (::clock_nanosleep(CLOCK_MONOTONIC, 0, &ts, &ts) == EINTR) {
-    }
-}
-
-// The revents of the wait, 0 once the deadline has passed.
-short WaitUntil(int fd, short events, TNanos deadline)
-{
-    for (;;) {
-        const TNanos left = deadline - Now();
-        if (left <= 0)
-            return 0;
-        pollfd p{fd, events, 0};
-        const timespec ts{static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
-        const int r = ::ppoll(&p, 1, &ts, nullptr);
-        if (r > 0)
-            return p.revents;
-        if (r < 0 && errno != EINTR)
-            return POLLERR;
-    }
-}
-
-// A connected, non-blocking TCP socket to the address, or -1 once the deadline has passed or
-// the connection was refused.
-int ConnectTo(const addrinfo& a, TNanos deadline)
-{
-    const int fd = ::socket(a.ai_family, a.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a.ai_protocol);
-    if (fd < 0)
-        return -1;
-    if (::connect(fd, a.ai_addr, a.ai_addrlen) != 0) {
-        if (errno != EINPROGRESS || !(WaitUntil(fd, POLLOUT, deadline) & (POLLOUT | POLLERR | POLLHUP))) {
-            ::close(fd);
-            return -1;
-        }
-        int error = 0;
-        socklen_t size = sizeof error;
-        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0) {
-            ::close(fd);
-            return -1;
-        }
-    }
-    // Requests are small and wanted on the line at once.
-    int one = 1;
-    (void)::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    return fd;
 }
 
 int RoundTripOf(TNanos elapsed)
@@ -122,22 +58,9 @@ bool TNetworkLine::Connect()
     rx_.clear();
     rxHead_ = 0;
     const TNanos deadline = Now() + Millis(kConnectLimitMs);
-
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(gateway_.host.c_str(), std::to_string(gateway_.port).c_str(), &hints, &found) != 0)
-        return false;
     TNanos elapsed = 0;
-    for (const addrinfo* a = found; a != nullptr && fd_ < 0; a = a->ai_next) {
-        const TNanos start = Now();
-        fd_ = ConnectTo(*a, deadline);
-        elapsed = Now() - start;
-    }
-    ::freeaddrinfo(found);
-    if (fd_ < 0)
+    fd_ = netio::Connect(gateway_.host, gateway_.port, deadline, elapsed);
+    if (fd_ == netio::kNoSocket)
         return false;
     roundTripMs_ = RoundTripOf(elapsed);
     if (gateway_.kind == TGatewayKind::Rfc2217 && !Negotiate(deadline)) {
@@ -182,9 +105,8 @@ bool TNetworkLine::Negotiate(TNanos deadline)
 
 void TNetworkLine::Disconnect()
 {
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
+    netio::Close(fd_);
+    fd_ = netio::kNoSocket;
 }
 
 void TNetworkLine::Close()
@@ -200,16 +122,12 @@ bool TNetworkLine::SendAll(const TByteString& octets, TNanos deadline)
 {
     std::size_t sent = 0;
     while (sent < octets.size()) {
-        const ssize_t w = ::send(fd_, octets.data() + sent, octets.size() - sent, MSG_NOSIGNAL);
+        const std::int64_t w = netio::Send(fd_, octets.data() + sent, octets.size() - sent);
         if (w > 0) {
             sent += static_cast<std::size_t>(w);
             continue;
         }
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            return false;
-        if (!(WaitUntil(fd_, POLLOUT, deadline) & POLLOUT))
+        if (w != -1 || netio::Wait(fd_, true, deadline) == netio::TWait::TimedOut)
             return false;
     }
     return true;
@@ -217,13 +135,13 @@ bool TNetworkLine::SendAll(const TByteString& octets, TNanos deadline)
 
 bool TNetworkLine::Receive(TNanos deadline)
 {
-    if (fd_ < 0)
+    if (fd_ == netio::kNoSocket)
         return false;
-    if (WaitUntil(fd_, POLLIN, deadline) == 0)
+    if (netio::Wait(fd_, false, deadline) == netio::TWait::TimedOut)
         return false;
     std::array<std::uint8_t, 1024> buffer{};
-    const ssize_t r = ::recv(fd_, buffer.data(), buffer.size(), 0);
-    if (r < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+    const std::int64_t r = netio::Receive(fd_, buffer.data(), buffer.size());
+    if (r == -1)
         return true;
     if (r <= 0) {
         // Closed by the server, or reset: what was received stays readable.
@@ -238,7 +156,7 @@ bool TNetworkLine::Receive(TNanos deadline)
     const auto n = static_cast<std::size_t>(r);
     const std::size_t before = rx_.size();
     if (gateway_.kind == TGatewayKind::Raw) {
-        rx_.insert(rx_.end(), buffer.begin(), buffer.begin() + r);
+        rx_.insert(rx_.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n));
         heldNanos_ = static_cast<TNanos>(n) * characterNanos_;
         return true;
     }
@@ -256,18 +174,17 @@ bool TNetworkLine::Receive(TNanos deadline)
 
 void TNetworkLine::Purge()
 {
-    if (!open_ || fd_ < 0)
+    if (!open_ || fd_ == netio::kNoSocket)
         return;
     // Take in whatever has arrived (a late answer, the server's notices) and drop its data.
-    while (fd_ >= 0) {
-        pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, 0) <= 0 || !Receive(Now() + Millis(1)))
+    while (fd_ != netio::kNoSocket && netio::Wait(fd_, false, Now()) != netio::TWait::TimedOut) {
+        if (!Receive(Now() + Millis(1)))
             break;
     }
     rx_.clear();
     rxHead_ = 0;
     heldNanos_ = 0;
-    if (fd_ >= 0 && gateway_.kind == TGatewayKind::Rfc2217
+    if (fd_ != netio::kNoSocket && gateway_.kind == TGatewayKind::Rfc2217
         && !SendAll(TTelnetComPort::PurgeBoth(), Now() + Millis(kConnectLimitMs)))
         Disconnect();
 }
@@ -277,7 +194,7 @@ std::size_t TNetworkLine::Write(const std::uint8_t* octets, std::size_t n, int t
     if (!open_)
         return 0;
     // A connection lost since the last request is made anew.
-    if (fd_ < 0 && !Connect())
+    if (fd_ == netio::kNoSocket && !Connect())
         return 0;
     TByteString out;
     if (gateway_.kind == TGatewayKind::Raw)
@@ -326,11 +243,11 @@ void TNetworkLine::Pause(int ms)
     const TNanos deadline = Now() + Millis(ms);
     // A server that serves one client at a time tells a second one so and closes the connection
     // at once: watch for that while pausing.
-    while (fd_ >= 0 && Receive(deadline)) {
+    while (fd_ != netio::kNoSocket && Receive(deadline)) {
     }
     if (open_ && dropped_)
         Close();
-    SleepUntil(deadline);
+    netio::SleepUntil(deadline);
 }
 
 TSwitchingLine::TSwitchingLine(std::unique_ptr<TSerialLine> serial, std::unique_ptr<TSerialLine> network)
@@ -341,7 +258,7 @@ TSwitchingLine::TSwitchingLine(std::unique_ptr<TSerialLine> serial, std::unique_
 bool TSwitchingLine::Open(const std::string& name, const TLineSettings& settings)
 {
     Close();
-    const std::string gateway = GatewayTarget(name, ExecutableDir());
+    const std::string gateway = netio::GatewayOf(name);
     active_ = gateway.empty() ? serial_.get() : network_.get();
     return active_->Open(gateway.empty() ? name : gateway, settings);
 }
@@ -352,7 +269,7 @@ void TSwitchingLine::Close()
     network_->Close();
 }
 
-std::unique_ptr<TSerialLine> MakePlatformLine()
+std::unique_ptr<TSerialLine> MakePortLine()
 {
-    return std::make_unique<TSwitchingLine>(std::make_unique<TPosixSerialLine>(), std::make_unique<TNetworkLine>());
+    return std::make_unique<TSwitchingLine>(MakePlatformLine(), std::make_unique<TNetworkLine>());
 }

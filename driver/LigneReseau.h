@@ -1,4 +1,4 @@
-// Serial lines behind an Ethernet serial server, reached over TCP (POSIX sockets): raw bytes
+// Serial lines behind an Ethernet serial server, reached over TCP (SocketReseau.h): raw bytes
 // ("tcp://HOST:PORT", the server owns the line settings) or Telnet with the com-port control
 // option ("rfc2217://HOST:PORT", the settings go to the server at every open). The port above
 // sees a serial line like any other: the same time-outs, the answer ended by the line's silence.
@@ -31,6 +31,7 @@
 #include <memory>
 
 #include "GatewayName.h"
+#include "SocketReseau.h"
 #include "TelnetComPort.h"
 #include "comrs.h"
 
@@ -65,7 +66,7 @@ public:
 
     // The round trip in force (measured or named) and whether a connection stands now.
     int RoundTripMs() const { return roundTripMs_; }
-    bool Connected() const { return fd_ >= 0; }
+    bool Connected() const { return fd_ != netio::kNoSocket; }
 
 private:
     bool Connect();
@@ -80,7 +81,7 @@ private:
     TLineSettings settings_;
     bool open_ = false;
     bool dropped_ = false;
-    int fd_ = -1;
+    netio::TSocket fd_ = netio::kNoSocket;
     int roundTripMs_ = 0;
     std::int64_t characterNanos_ = 0;
     std::int64_t pendingExtraNanos_ = 0;  // allowance for the first read after a write

@@ -18,14 +18,20 @@ bool WantedOnServerSide(std::uint8_t option)
 
 void Command(TByteString& out, std::uint8_t verb, std::uint8_t option)
 {
-    out.insert(out.end(), {kIac, verb, option});
+    out.push_back(kIac);
+    out.push_back(verb);
+    out.push_back(option);
 }
 
 void Subnegotiation(TByteString& out, std::uint8_t command, const TByteString& value)
 {
-    out.insert(out.end(), {kIac, kSb, kComPort, command});
+    out.push_back(kIac);
+    out.push_back(kSb);
+    out.push_back(kComPort);
+    out.push_back(command);
     TTelnetComPort::AppendData(value.data(), value.size(), out);
-    out.insert(out.end(), {kIac, kSe});
+    out.push_back(kIac);
+    out.push_back(kSe);
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ TResultCode ExceptionOf(const TByteString& answer, std::uint8_t function)
 
 }  // namespace
 
-TConnexion::TConnexion() : TConnexion(MakePlatformLine()) {}
+TConnexion::TConnexion() : TConnexion(MakePortLine()) {}
 
 TConnexion::TConnexion(std::unique_ptr<TSerialLine> line) : port_(std::move(line))
 {

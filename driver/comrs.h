@@ -85,6 +85,9 @@ public:
 
 // The platform's serial line (termios on POSIX systems).
 std::unique_ptr<TSerialLine> MakePlatformLine();
+// The line of a port: the platform's serial line, or a serial server's line when the name (or
+// the COMn link it resolves to) is a serial server's name, chosen at each open (LigneReseau.h).
+std::unique_ptr<TSerialLine> MakePortLine();
 
 class TComPort {
 public:
