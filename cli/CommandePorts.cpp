@@ -1,6 +1,7 @@
 // ports: the serial devices of this machine and the COMn names beside the program.
 #include "Commandes.h"
 #include "EchecCli.h"
+#include "GatewayName.h"
 #include "OptionsCli.h"
 #include "PortsSerie.h"
 #include "TexteSur.h"
@@ -66,7 +67,8 @@ int Liste(const TOptionsCli&, TSortieCli& sortie)
         sortie.Ligne("COM names in " + Affichable(racines.dosdevices) + ":" + (liens.empty() ? " none" : ""));
         for (const auto& l : liens)
             sortie.Ligne("  COM" + std::to_string(l.numero) + " -> " + Affichable(l.cible)
-                         + (l.valide ? "" : "  (missing)"));
+                         + (IsGatewayName(l.cible) ? (l.valide ? "  (server answers)" : "  (no answer from the server)")
+                                                   : (l.valide ? "" : "  (missing)")));
     }
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <set>
 
+#include "GatewayName.h"
 #include "ReglagesVantor.h"
 #include "RegistresVantor.h"
 
@@ -77,7 +78,8 @@ const char* const kAideGenerale =
     "  config     save a sensor's settings to a file, compare them, apply a file\n"
     "\n"
     "Options of every command that talks to a sensor:\n"
-    "  --port P          COM1, COM2, ... (as the window names ports) or a device path; required\n"
+    "  --port P          COM1, COM2, ... (as the window names ports), a device path, or a\n"
+    "                    serial server: rfc2217://HOST:PORT, tcp://HOST:PORT; required\n"
     "  --baud B          2400, 4800, 9600, 19200 (default), 38400 or 57600\n"
     "  --parity P        even, odd or none (default); even and odd use two stop bits\n"
     "  --id N            the sensor's address, 1..127\n"
@@ -91,7 +93,7 @@ const char* const kAideGenerale =
 const char* const kAideLigne =
     "\n"
     "Line options:\n"
-    "  --port P          COM1, COM2, ... or a device path (required)\n"
+    "  --port P          COM1, COM2, ..., a device path or rfc2217:// tcp://HOST:PORT (required)\n"
     "  --baud B          2400, 4800, 9600, 19200 (default), 38400 or 57600\n"
     "  --parity P        even, odd or none (default)\n"
     "  --json            machine-readable output\n"
@@ -125,7 +127,7 @@ std::string TexteAide(TCommande commande)
     case TCommande::Aucune: return kAideGenerale;
     case TCommande::Ports:
         return "Usage: vantor-cli ports [--json]\n"
-               "       vantor-cli ports assign COMn DEVICE\n"
+               "       vantor-cli ports assign COMn DEVICE|rfc2217://HOST:PORT|tcp://HOST:PORT\n"
                "       vantor-cli ports unassign COMn\n"
                "Lists the serial devices of this machine: path, /dev/serial/by-id name, driver, USB\n"
                "vendor:product and product text, whether you may open it (and how to fix it when\n"
@@ -134,7 +136,8 @@ std::string TexteAide(TCommande commande)
                "COMn names are the links com1, com2, ... of the folder 'dosdevices' beside the\n"
                "program (and beside AppVantor, which shares the folder). 'assign' makes COMn a\n"
                "link to DEVICE, through its stable /dev/serial/by-id name when it has one;\n"
-               "'unassign' removes the link.\n";
+               "'unassign' removes the link. A serial server's name is written into the link as\n"
+               "it stands, and the list tells whether that server answers.\n";
     case TCommande::Scan:
         return std::string(
                    "Usage: vantor-cli scan --port P [--from 1] [--to 127] [line options]\n"
@@ -299,6 +302,8 @@ TAnalyseCli AnalyseOptions(const std::vector<std::string>& arguments)
         if (nom == "--port") {
             if (valeur.empty())
                 return echec("--port: empty name");
+            if (IsGatewayName(valeur) && !ParseGatewayName(valeur))
+                return echec("--port: tcp://HOST:PORT or rfc2217://HOST:PORT expected, got '" + valeur + "'");
             o.port = valeur;
             const int com = NumeroCom(valeur);
             o.portIndex = com > 0 ? com - 1 : -1;

@@ -2,6 +2,9 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +15,7 @@
 #include <fstream>
 
 #include "EchecCli.h"
+#include "GatewayName.h"
 #include "OptionsCli.h"
 #include "Plateforme.h"
 
@@ -96,6 +100,39 @@ bool Occupe(const std::string& chemin)
     return verrouille;
 }
 
+// Whether the serial server of the name accepts a TCP connection within a second.
+bool ServeurRepond(const std::string& nom)
+{
+    const auto serveur = ParseGatewayName(nom);
+    if (!serveur)
+        return false;
+    addrinfo indications{};
+    indications.ai_family = AF_UNSPEC;
+    indications.ai_socktype = SOCK_STREAM;
+    indications.ai_flags = AI_NUMERICSERV;
+    addrinfo* adresses = nullptr;
+    if (::getaddrinfo(serveur->host.c_str(), std::to_string(serveur->port).c_str(), &indications, &adresses) != 0)
+        return false;
+    bool repond = false;
+    for (const addrinfo* a = adresses; a != nullptr && !repond; a = a->ai_next) {
+        const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+        if (fd < 0)
+            continue;
+        if (::connect(fd, a->ai_addr, a->ai_addrlen) == 0) {
+            repond = true;
+        } else if (errno == EINPROGRESS) {
+            pollfd p{fd, POLLOUT, 0};
+            int erreur = 0;
+            socklen_t taille = sizeof erreur;
+            repond = ::poll(&p, 1, 1000) == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &erreur, &taille) == 0
+                     && erreur == 0;
+        }
+        ::close(fd);
+    }
+    ::freeaddrinfo(adresses);
+    return repond;
+}
+
 fs::path DossierCom(const TRacinesPorts& r)
 {
     return r.dosdevices;
@@ -138,7 +175,8 @@ std::vector<TLienCom> LiensCom(const TRacinesPorts& r)
         TLienCom lien;
         lien.numero = n;
         lien.cible = fs::read_symlink(entree.path(), e).string();
-        lien.valide = Existe(entree.path());
+        // A serial server's name is valid while the server answers.
+        lien.valide = IsGatewayName(lien.cible) ? ServeurRepond(lien.cible) : Existe(entree.path());
         liens.push_back(lien);
     }
     std::sort(liens.begin(), liens.end(), [](const TLienCom& a, const TLienCom& b) { return a.numero < b.numero; });
@@ -188,18 +226,22 @@ std::vector<TPortSerie> ListePorts(const TRacinesPorts& r)
 
 std::string AssignePort(const TRacinesPorts& r, int numero, const std::string& peripherique)
 {
+    // A serial server's name is the link's text as it stands; the driver reads it back.
+    const bool serveur = IsGatewayName(peripherique);
+    if (serveur && !ParseGatewayName(peripherique))
+        throw TEchecCli("not a serial server name (tcp://HOST:PORT or rfc2217://HOST:PORT): " + peripherique);
     fs::path chemin = peripherique;
-    if (!Existe(chemin) && chemin.is_relative() && Existe(fs::path(r.dev) / chemin))
+    if (!serveur && !Existe(chemin) && chemin.is_relative() && Existe(fs::path(r.dev) / chemin))
         chemin = fs::path(r.dev) / chemin;  // "ttyUSB0"
-    if (!Existe(chemin))
+    if (!serveur && !Existe(chemin))
         throw TEchecCli("no such device: " + peripherique);
 
     // The stable name survives re-plugging and a changed ttyUSB number.
-    std::string cible = fs::absolute(chemin).lexically_normal().string();
+    std::string cible = serveur ? peripherique : fs::absolute(chemin).lexically_normal().string();
     std::error_code e;
     const fs::path reel = Resolu(chemin);
     for (const auto& id : fs::directory_iterator(fs::path(r.dev) / "serial" / "by-id", e))
-        if (Resolu(id.path()) == reel)
+        if (!serveur && Resolu(id.path()) == reel)
             cible = id.path().string();
 
     const fs::path lien = LienCom(r, numero);

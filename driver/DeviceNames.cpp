@@ -7,6 +7,8 @@
 #include <climits>
 #include <cstdint>
 
+#include "GatewayName.h"
+
 namespace {
 
 // n of a "\\.\COMn" name, or 0 when the name is not of that form.
@@ -40,6 +42,21 @@ std::string ResolveDeviceName(const std::string& name, const std::string& exeDir
             return entry;
     }
     return "/dev/ttyS" + std::to_string(n - 1);
+}
+
+std::string GatewayTarget(const std::string& name, const std::string& exeDir)
+{
+    if (IsGatewayName(name))
+        return name;
+    if (ComNumber(name) == 0)
+        return {};
+    const std::string entry = ResolveDeviceName(name, exeDir);
+    std::array<char, PATH_MAX> target{};
+    const ssize_t len = ::readlink(entry.c_str(), target.data(), target.size() - 1);
+    if (len <= 0)
+        return {};
+    std::string text(target.data(), static_cast<std::size_t>(len));
+    return IsGatewayName(text) ? text : std::string();
 }
 
 std::string ExecutableDir()

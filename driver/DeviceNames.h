@@ -11,5 +11,10 @@ inline constexpr std::string_view kComPrefix = "\\\\.\\COM";
 // to a device, as under Wine), else /dev/ttyS<n-1>. Any other name is returned as it stands.
 std::string ResolveDeviceName(const std::string& name, const std::string& exeDir);
 
+// The serial server's name ("tcp://..." or "rfc2217://...") that a port name stands for: the name
+// itself, or the text of the "comn" link it resolves to (as "vantor-cli ports assign" writes it);
+// empty when the name is a device.
+std::string GatewayTarget(const std::string& name, const std::string& exeDir);
+
 // The folder of the running executable, without a trailing slash; empty when unknown.
 std::string ExecutableDir();

@@ -40,7 +40,7 @@ TResultCode ExceptionOf(const TByteString& answer, std::uint8_t function)
 
 }  // namespace
 
-TConnexion::TConnexion() : TConnexion(MakePlatformLine()) {}
+TConnexion::TConnexion() : TConnexion(MakePortLine()) {}
 
 TConnexion::TConnexion(std::unique_ptr<TSerialLine> line) : port_(std::move(line))
 {
@@ -193,9 +193,15 @@ std::uint8_t TConnexion::CollectAnswer(std::size_t echoSize, TByteString& answer
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
             budget = static_cast<int>(std::min<std::int64_t>(left, silence));
         }
-        if (port_.ReadWithin(&octet, 1, budget) != 1)
+        if (port_.ReadWithin(&octet, 1, budget) != 1) {
+            // A connection closed by the far end before the line fell silent: an answer broken off
+            // there is no frame (a whole one, which passes its CRC, stands).
+            if (port_.Dropped() && answer.size() > echoSize
+                && !CheckCrc(TByteString(answer.begin() + static_cast<std::ptrdiff_t>(echoSize), answer.end())))
+                return kStatusFrame;
             // Silence ends the answer, unless the read was cut short by the end of the window.
             return budget < silence && Clock::now() >= deadline ? kStatusFrame : kStatusOk;
+        }
         if (answer.empty())
             deadline = Clock::now() + window;
         answer.push_back(octet);

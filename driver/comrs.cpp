@@ -55,7 +55,7 @@ std::uint8_t RateRowOfBaud(std::uint32_t baud)
     return 3;
 }
 
-TComPort::TComPort() : TComPort(MakePlatformLine()) {}
+TComPort::TComPort() : TComPort(MakePortLine()) {}
 
 TComPort::TComPort(std::unique_ptr<TSerialLine> line) : line_(std::move(line)) {}
 
@@ -68,6 +68,7 @@ void TComPort::SetActive(bool active)
             return;
         open_ = Open();
         line_->Pause(kOpenPauseMs);
+        open_ = open_ && line_->IsOpen();
     } else if (open_) {
         Close();
         open_ = false;

@@ -76,12 +76,18 @@ public:
     virtual std::size_t Write(const std::uint8_t* octets, std::size_t n, int timeoutMs) = 0;
     // Receives up to n bytes within the time limits; the count received, 0 on silence or fault.
     virtual std::size_t Read(std::uint8_t* octets, std::size_t n, const TReadTimeouts& limits) = 0;
-    // Suspends the calling thread.
+    // Suspends the calling thread. A line that can learn during the pause that its device has
+    // gone (a serial server that refuses a second client) closes itself.
     virtual void Pause(int ms) = 0;
+    // The last read ended because the far end closed the connection (network lines only).
+    virtual bool Dropped() const { return false; }
 };
 
 // The platform's serial line (termios on POSIX systems).
 std::unique_ptr<TSerialLine> MakePlatformLine();
+// The line of a port: the platform's serial line, or a serial server's line when the name (or
+// the COMn link it resolves to) is a serial server's name, chosen at each open (LigneReseau.h).
+std::unique_ptr<TSerialLine> MakePortLine();
 
 class TComPort {
 public:
@@ -95,7 +101,8 @@ public:
     TComPort& operator=(const TComPort&) = delete;
 
     // Opens (when closed) or closes (when open). Every open attempt is followed by a pause of
-    // 200 ms, whatever its outcome; opening an open port does nothing.
+    // 200 ms, whatever its outcome; opening an open port does nothing. A line that closed itself
+    // during the pause counts as not opened.
     void SetActive(bool active);
     bool Open();
     // Releases the device; leaves the open flag as it is (SetActive(false) clears it).
@@ -113,6 +120,8 @@ public:
     int SilenceMs() const { return ReadTimeoutsFor(rateRow_, 1).totalMs; }
     // Time n characters take on the line with the current settings, in microseconds.
     std::int64_t LineTimeMicros(std::size_t n) const { return ::LineTimeMicros(rateRow_, parity_, stopBits_, n); }
+    // The last read ended because the far end of a network line closed the connection.
+    bool Dropped() const { return line_->Dropped(); }
 
     void SetPortName(const std::string& name) { portName_ = name; }
     void SetRateRow(std::uint8_t row) { rateRow_ = row; }

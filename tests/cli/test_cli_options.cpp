@@ -123,6 +123,16 @@ TEST(CliOptions, FifoRatesOfTheFormFiftyOverN)
         EXPECT_EQ(A({"set", "--port", "p", "--id", "1", "--fifo", f}).erreur, "") << f;
 }
 
+TEST(CliOptions, SerialServerNamesAsPorts)
+{
+    EXPECT_EQ(A({"scan", "--port", "rfc2217://gw-1:4001"}).erreur, "");
+    EXPECT_EQ(A({"scan", "--port", "tcp://10.0.0.9:502?latency=30"}).options.port, "tcp://10.0.0.9:502?latency=30");
+    EXPECT_EQ(A({"scan", "--port", "tcp://10.0.0.9:502"}).options.portIndex, -1);
+    for (const char* bad : {"rfc2217://gw", "tcp://gw:0", "tcp://gw:502?latency=slow"})
+        EXPECT_EQ(A({"scan", "--port", bad}).erreur,
+                  std::string("--port: tcp://HOST:PORT or rfc2217://HOST:PORT expected, got '") + bad + "'");
+}
+
 // Every option of the help texts is in the manual page, and every command has its section.
 TEST(CliOptions, ManualPageInStepWithTheHelp)
 {

@@ -2,6 +2,8 @@
 // test's own): what is listed, access and busy, and assign / unassign.
 #include <fcntl.h>
 #include <grp.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -190,6 +192,69 @@ TEST_F(CliPorts, DeviceTheUserMayNotOpenTellsTheFix)
     const TJson j = TJson::parse(r.sortie);
     EXPECT_EQ(j["ports"][1]["accessible"], false);
     EXPECT_EQ(j["ports"][1]["fix"], "join group \"dialout\": sudo usermod -aG dialout $USER, then log in again");
+}
+
+}  // namespace
+
+namespace {
+
+// A listening socket on a free port of 127.0.0.1: the kernel completes connections to it.
+class TEcoute {
+public:
+    TEcoute()
+    {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t taille = sizeof a;
+        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd_, 4) != 0
+            || ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &taille) != 0)
+            throw std::runtime_error("no listening socket");
+        port_ = ntohs(a.sin_port);
+    }
+    ~TEcoute() { ::close(fd_); }
+    TEcoute(const TEcoute&) = delete;
+    TEcoute& operator=(const TEcoute&) = delete;
+    std::string Port() const { return std::to_string(port_); }
+
+private:
+    int fd_ = -1;
+    std::uint16_t port_ = 0;
+};
+
+TEST_F(CliPorts, SerialServerNamesAreLinkedAsTheyStandAndProbed)
+{
+    TEcoute serveur;
+    const std::string repond = "rfc2217://127.0.0.1:" + serveur.Port();
+    std::string muet;
+    {
+        const TEcoute ferme;  // a port that was free a moment ago, and nothing listens on any more
+        muet = "tcp://127.0.0.1:" + ferme.Port() + "?latency=40";
+    }
+    TResultat r = Ports({"assign", "COM5", repond});
+    ASSERT_EQ(r.statut, 0) << r.erreurs;
+    EXPECT_EQ(r.sortie, "COM5 -> " + repond + "\n");
+    EXPECT_EQ(fs::read_symlink(dos / "com5").string(), repond);
+    r = Ports({"assign", "COM6", muet});
+    ASSERT_EQ(r.statut, 0) << r.erreurs;
+    EXPECT_EQ(fs::read_symlink(dos / "com6").string(), muet);
+
+    r = Ports({});
+    ASSERT_EQ(r.statut, 0) << r.erreurs;
+    EXPECT_NE(r.sortie.find("  COM5 -> " + repond + "  (server answers)\n"), std::string::npos) << r.sortie;
+    EXPECT_NE(r.sortie.find("  COM6 -> " + muet + "  (no answer from the server)\n"), std::string::npos) << r.sortie;
+    r = Ports({"--json"});
+    const TJson j = TJson::parse(r.sortie);
+    ASSERT_EQ(j["links"].size(), 2u) << r.sortie;
+    EXPECT_EQ(j["links"][0]["valid"], true);
+    EXPECT_EQ(j["links"][1]["valid"], false);
+
+    r = Ports({"assign", "COM7", "rfc2217://gw"});
+    EXPECT_EQ(r.statut, 1);
+    EXPECT_EQ(r.erreurs,
+              "vantor-cli: not a serial server name (tcp://HOST:PORT or rfc2217://HOST:PORT): rfc2217://gw\n");
+    EXPECT_FALSE(fs::is_symlink(fs::symlink_status(dos / "com7")));
 }
 
 }  // namespace
