@@ -33,3 +33,15 @@ foreach(zone mesures config)
   gtest_discover_tests(test_${zone}_sim
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
 endforeach()
+
+# The window through its COM3 naming a serial server: ser2net in front of the simulated bus.
+add_executable(test_mesures_passerelle
+  ${CMAKE_CURRENT_SOURCE_DIR}/test_mesures_passerelle.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/BancVantor.cpp)
+target_include_directories(test_mesures_passerelle PRIVATE
+  ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests/driver ${PROJECT_SOURCE_DIR}/tests/sim)
+target_link_libraries(test_mesures_passerelle PRIVATE vantor_app_ui korvane vantor_sim Qt6::Test GTest::gtest_main)
+# The server's helper can also start the simulator program; this test uses the in-process bus.
+target_compile_definitions(test_mesures_passerelle PRIVATE VANTOR_SIM_PROGRAM="$<TARGET_FILE:vantor-sim>")
+gtest_discover_tests(test_mesures_passerelle
+  PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
