@@ -5,7 +5,9 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 #include <set>
+#include <string_view>
 
 #include "GatewayName.h"
 #include "ReglagesVantor.h"
@@ -16,24 +18,18 @@ namespace {
 struct TDescription {
     TCommande commande;
     const char* nom;
-    bool ligne;                     // talks to a sensor: --port and the line options apply
-    std::set<std::string> options;  // its own options
+    bool ligne;  // talks to a sensor: --port and the line options apply
 };
 
 const std::vector<TDescription>& Descriptions()
 {
     static const std::vector<TDescription> kDescriptions = {
-        {TCommande::Ports, "ports", false, {}},
-        {TCommande::Scan, "scan", true, {"--from", "--to"}},
-        {TCommande::Info, "info", true, {"--id"}},
-        {TCommande::Read, "read", true, {"--id"}},
-        {TCommande::Watch, "watch", true, {"--id", "--every", "--count", "--csv"}},
-        {TCommande::Set, "set", true, {"--id", "--filter", "--fifo", "--sensor-baud", "--address"}},
-        {TCommande::SelfTest, "selftest", true, {"--id", "--timeout"}},
-        {TCommande::Reset, "reset", true, {"--id", "--wait", "--timeout"}},
-        {TCommande::Report, "report", true, {"--id", "--out", "--seconds", "--note"}},
-        {TCommande::Find, "find", true, {"--all", "--from", "--to"}},
-        {TCommande::Config, "config", true, {"--id", "--out", "--dry-run"}},
+        {TCommande::Ports, "ports", false},      {TCommande::Scan, "scan", true},
+        {TCommande::Info, "info", true},         {TCommande::Read, "read", true},
+        {TCommande::Watch, "watch", true},       {TCommande::Set, "set", true},
+        {TCommande::SelfTest, "selftest", true}, {TCommande::Reset, "reset", true},
+        {TCommande::Report, "report", true},     {TCommande::Find, "find", true},
+        {TCommande::Config, "config", true},
     };
     return kDescriptions;
 }
@@ -60,7 +56,374 @@ bool Reel(const std::string& texte, double& valeur)
     return !texte.empty() && ec == std::errc() && p == fin && std::isfinite(valeur);
 }
 
-const char* const kAideGenerale =
+// Which commands an option applies to.
+enum class TPortee {
+    Toutes,    // every command, ports included
+    Ligne,     // every command that talks to a sensor
+    Commandes  // only the listed ones
+};
+
+// Checks an option's value and stores it: the error message, or "" when the value is sound.
+// A flag's is called with an empty value.
+using TLecture = std::string (*)(const std::string& valeur, TOptionsCli& o);
+
+struct TOption {
+    const char* nom;
+    const char* valeur;  // its value's placeholder in the help; nullptr: a flag, it takes none
+    const char* aide;    // one line, or lines separated by '\n'
+    TPortee portee;
+    std::vector<TCommande> commandes;  // for TPortee::Commandes
+    TLecture lecture;
+    const char* alias = nullptr;  // a short name meaning the same
+};
+
+std::string LitPort(const std::string& valeur, TOptionsCli& o)
+{
+    if (valeur.empty())
+        return "--port: empty name";
+    if (IsGatewayName(valeur) && !ParseGatewayName(valeur))
+        return "--port: tcp://HOST:PORT or rfc2217://HOST:PORT expected, got '" + valeur + "'";
+    o.port = valeur;
+    const int com = NumeroCom(valeur);
+    o.portIndex = com > 0 ? com - 1 : -1;
+    return "";
+}
+
+std::string LitBaud(const std::string& valeur, TOptionsCli& o)
+{
+    static const int kBauds[] = {2400, 4800, 9600, 19200, 38400, 57600};
+    long long n = 0;
+    o.codeBaud = -1;
+    for (int c = 0; c < 6; ++c)
+        if (Entier(valeur, 1, 1000000, n) && n == kBauds[c])
+            o.codeBaud = c;
+    if (o.codeBaud < 0)
+        return "--baud: 2400, 4800, 9600, 19200, 38400 or 57600 expected, got '" + valeur + "'";
+    o.baud = static_cast<int>(n);
+    return "";
+}
+
+std::string LitParite(const std::string& valeur, TOptionsCli& o)
+{
+    if (valeur == "even")
+        o.codeParite = 0;
+    else if (valeur == "odd")
+        o.codeParite = 1;
+    else if (valeur == "none")
+        o.codeParite = 2;
+    else
+        return "--parity: even, odd or none expected, got '" + valeur + "'";
+    o.parite = valeur;
+    return "";
+}
+
+std::string LitId(const std::string& valeur, TOptionsCli& o)
+{
+    // watch takes a list of sensors, the others one.
+    std::size_t debut = 0;
+    long long n = 0;
+    for (;;) {
+        const std::size_t virgule = o.commande == TCommande::Watch ? valeur.find(',', debut) : std::string::npos;
+        const std::string un = valeur.substr(debut, virgule == std::string::npos ? std::string::npos : virgule - debut);
+        if (!Entier(un, kAdresseMin, kAdresseMax, n))
+            return "--id: address 1..127 expected, got '" + valeur + "'";
+        if (std::find(o.ids.begin(), o.ids.end(), static_cast<int>(n)) != o.ids.end())
+            return "--id: address " + un + " given twice";
+        o.ids.push_back(static_cast<int>(n));
+        if (virgule == std::string::npos)
+            break;
+        debut = virgule + 1;
+    }
+    o.id = o.ids.front();
+    return "";
+}
+
+// An address 1..127 into champ, or the error message naming the option.
+std::string LitAdresse(const char* nom, const std::string& valeur, int& champ)
+{
+    long long n = 0;
+    if (!Entier(valeur, kAdresseMin, kAdresseMax, n))
+        return std::string(nom) + ": address 1..127 expected, got '" + valeur + "'";
+    champ = static_cast<int>(n);
+    return "";
+}
+
+std::string LitFichier(const char* nom, const std::string& valeur, std::string& champ)
+{
+    if (valeur.empty())
+        return std::string(nom) + ": empty file name";
+    champ = valeur;
+    return "";
+}
+
+// Every option of every command, in the order of the help texts.
+const std::vector<TOption>& Options()
+{
+    using C = TCommande;
+    static const std::vector<TOption> kOptions = {
+        {"--port",
+         "P",
+         "COM1, COM2, ... (as the window names ports), a device\n"
+         "path, or a serial server: rfc2217://HOST:PORT,\n"
+         "tcp://HOST:PORT; required",
+         TPortee::Ligne,
+         {},
+         LitPort},
+        {"--baud", "B", "2400, 4800, 9600, 19200 (default), 38400 or 57600", TPortee::Ligne, {}, LitBaud},
+        {"--parity",
+         "P",
+         "even, odd or none (default); even and odd use two\n"
+         "stop bits",
+         TPortee::Ligne,
+         {},
+         LitParite},
+        {"--log",
+         "FILE",
+         "one JSON line per transaction on the line into FILE:\n"
+         "time, operation, address, register or function,\n"
+         "result code, duration",
+         TPortee::Ligne,
+         {},
+         [](const std::string& v, TOptionsCli& o) { return LitFichier("--log", v, o.journal); }},
+        {"--id",
+         "N",
+         "the sensor's address, 1..127 (watch: a list, 1,5,17)",
+         TPortee::Commandes,
+         {C::Info, C::Read, C::Watch, C::Set, C::SelfTest, C::Reset, C::Report, C::Config},
+         LitId},
+        {"--from",
+         "A",
+         "the first address tried, 1..127 (default 1)",
+         TPortee::Commandes,
+         {C::Scan, C::Find},
+         [](const std::string& v, TOptionsCli& o) { return LitAdresse("--from", v, o.de); }},
+        {"--to",
+         "A",
+         "the last address tried, 1..127 (default 127)",
+         TPortee::Commandes,
+         {C::Scan, C::Find},
+         [](const std::string& v, TOptionsCli& o) { return LitAdresse("--to", v, o.a); }},
+        {"--every",
+         "MS",
+         "milliseconds between samples, 10..86400000 (default 1000)",
+         TPortee::Commandes,
+         {C::Watch},
+         [](const std::string& v, TOptionsCli& o) {
+             long long n = 0;
+             if (!Entier(v, 10, 86400000, n))
+                 return "--every: 10..86400000 milliseconds expected, got '" + v + "'";
+             o.periodeMs = static_cast<int>(n);
+             return std::string();
+         }},
+        {"--count",
+         "K",
+         "stop after K samples (default: until interrupted)",
+         TPortee::Commandes,
+         {C::Watch},
+         [](const std::string& v, TOptionsCli& o) {
+             long long n = 0;
+             if (!Entier(v, 1, 1000000000, n))
+                 return "--count: a number of samples (at least 1) expected, got '" + v + "'";
+             o.nombre = n;
+             return std::string();
+         }},
+        {"--csv",
+         "FILE",
+         "every sample into FILE as CSV",
+         TPortee::Commandes,
+         {C::Watch},
+         [](const std::string& v, TOptionsCli& o) { return LitFichier("--csv", v, o.csv); }},
+        {"--filter",
+         "HZ",
+         "filter cut-off, 0.1..10 Hz",
+         TPortee::Commandes,
+         {C::Set},
+         [](const std::string& v, TOptionsCli& o) {
+             double x = 0.0;
+             if (!Reel(v, x) || x < kFiltreMin || x > kFiltreMax)
+                 return "--filter: cut-off 0.1..10 Hz expected, got '" + v + "'";
+             o.filtre = x;
+             return std::string();
+         }},
+        {"--fifo",
+         "HZ",
+         "FIFO rate, 50/n Hz for n of 1..256",
+         TPortee::Commandes,
+         {C::Set},
+         [](const std::string& v, TOptionsCli& o) {
+             double x = 0.0;
+             if (!Reel(v, x) || x < kFifoMin || x > kFifoMax)
+                 return "--fifo: rate 0.1..50 Hz expected, got '" + v + "'";
+             o.fifo = x;
+             return std::string();
+         }},
+        {"--sensor-baud",
+         "B",
+         "the sensor's baud rate: 9600, 19200 or 38400",
+         TPortee::Commandes,
+         {C::Set},
+         [](const std::string& v, TOptionsCli& o) {
+             const int entree = EntreeBaudDeTexte(v);
+             if (entree < 0)
+                 return "--sensor-baud: 9600, 19200 or 38400 expected, got '" + v + "'";
+             o.baudCapteur = kBaudsCapteur[static_cast<std::size_t>(entree)];
+             return std::string();
+         }},
+        {"--address",
+         "A",
+         "the sensor's new address, 1..127",
+         TPortee::Commandes,
+         {C::Set},
+         [](const std::string& v, TOptionsCli& o) {
+             int adresse = 0;
+             std::string erreur = LitAdresse("--address", v, adresse);
+             if (erreur.empty())
+                 o.adresse = adresse;
+             return erreur;
+         }},
+        {"--wait",
+         nullptr,
+         "wait until the sensor answers again",
+         TPortee::Commandes,
+         {C::Reset},
+         [](const std::string&, TOptionsCli& o) {
+             o.attendre = true;
+             return std::string();
+         }},
+        {"--timeout",
+         "MS",
+         "at most MS milliseconds, 1..3600000\n"
+         "(default: selftest 5000, reset 10000)",
+         TPortee::Commandes,
+         {C::SelfTest, C::Reset},
+         [](const std::string& v, TOptionsCli& o) {
+             long long n = 0;
+             if (!Entier(v, 1, 3600000, n))
+                 return "--timeout: 1..3600000 milliseconds expected, got '" + v + "'";
+             o.delaiMs = static_cast<int>(n);
+             return std::string();
+         }},
+        {"--out",
+         "FILE",
+         "the file written (report --json: - for standard output)",
+         TPortee::Commandes,
+         {C::Report, C::Config},
+         [](const std::string& v, TOptionsCli& o) { return LitFichier("--out", v, o.sortie); }},
+        {"--seconds",
+         "S",
+         "seconds of recording, 0.1..3600 (default 10)",
+         TPortee::Commandes,
+         {C::Report},
+         [](const std::string& v, TOptionsCli& o) {
+             double x = 0.0;
+             if (!Reel(v, x) || x < 0.1 || x > 3600.0)
+                 return "--seconds: 0.1..3600 expected, got '" + v + "'";
+             o.secondes = x;
+             return std::string();
+         }},
+        {"--note",
+         "TEXT",
+         "a note written into the record",
+         TPortee::Commandes,
+         {C::Report},
+         [](const std::string& v, TOptionsCli& o) {
+             o.note = v;
+             return std::string();
+         }},
+        {"--all",
+         nullptr,
+         "try every setting, not only until the first sensor found",
+         TPortee::Commandes,
+         {C::Find},
+         [](const std::string&, TOptionsCli& o) {
+             o.tous = true;
+             return std::string();
+         }},
+        {"--dry-run",
+         nullptr,
+         "say what would be written, write nothing (config apply)",
+         TPortee::Commandes,
+         {C::Config},
+         [](const std::string&, TOptionsCli& o) {
+             o.essai = true;
+             return std::string();
+         }},
+        {"--json",
+         nullptr,
+         "machine-readable output",
+         TPortee::Toutes,
+         {},
+         [](const std::string&, TOptionsCli& o) {
+             o.json = true;
+             return std::string();
+         }},
+        {"--help",
+         nullptr,
+         "help of the command (also -h)",
+         TPortee::Toutes,
+         {},
+         [](const std::string&, TOptionsCli& o) {
+             o.aide = true;
+             return std::string();
+         },
+         "-h"},
+    };
+    return kOptions;
+}
+
+const TOption* Option(const std::string& nom)
+{
+    for (const auto& option : Options())
+        if (nom == option.nom || (option.alias && nom == option.alias))
+            return &option;
+    return nullptr;
+}
+
+bool SApplique(const TOption& option, const TDescription& d)
+{
+    switch (option.portee) {
+    case TPortee::Toutes: return true;
+    case TPortee::Ligne: return d.ligne;
+    case TPortee::Commandes: break;
+    }
+    return std::find(option.commandes.begin(), option.commandes.end(), d.commande) != option.commandes.end();
+}
+
+// The options' lines of a help text: name, placeholder, help, aligned.
+std::string LignesOptions(const std::vector<const TOption*>& options)
+{
+    constexpr std::size_t kColonne = 22;
+    std::string texte;
+    for (const TOption* option : options) {
+        std::string tete = std::string("  ") + option->nom + (option->valeur ? std::string(" ") + option->valeur : "");
+        tete.resize(std::max(kColonne, tete.size() + 2), ' ');
+        texte += tete;
+        for (const char* c = option->aide; *c; ++c) {
+            texte += *c;
+            if (*c == '\n')
+                texte += std::string(kColonne, ' ');
+        }
+        texte += '\n';
+    }
+    return texte;
+}
+
+// The options of these scopes (and for Commandes, of this command), in the table's order.
+std::vector<const TOption*> Choisies(std::initializer_list<TPortee> portees, TCommande commande)
+{
+    std::vector<const TOption*> choisies;
+    for (const auto& option : Options()) {
+        if (std::find(portees.begin(), portees.end(), option.portee) == portees.end())
+            continue;
+        if (option.portee == TPortee::Commandes
+            && std::find(option.commandes.begin(), option.commandes.end(), commande) == option.commandes.end())
+            continue;
+        choisies.push_back(&option);
+    }
+    return choisies;
+}
+
+const char* const kAideGeneraleTete =
     "Usage: vantor-cli COMMAND [options]\n"
     "Commissions Vantor sensors on a MODBUS RTU line through the korvane driver.\n"
     "\n"
@@ -75,30 +438,30 @@ const char* const kAideGenerale =
     "  reset      reset the sensor, optionally waiting until it answers again\n"
     "  report     write a commissioning record (HTML, or JSON with --json)\n"
     "  find       find a sensor whose baud rate, line mode and address are unknown\n"
-    "  config     save a sensor's settings to a file, compare them, apply a file\n"
-    "\n"
-    "Options of every command that talks to a sensor:\n"
-    "  --port P          COM1, COM2, ... (as the window names ports), a device path, or a\n"
-    "                    serial server: rfc2217://HOST:PORT, tcp://HOST:PORT; required\n"
-    "  --baud B          2400, 4800, 9600, 19200 (default), 38400 or 57600\n"
-    "  --parity P        even, odd or none (default); even and odd use two stop bits\n"
-    "  --id N            the sensor's address, 1..127\n"
-    "  --json            machine-readable output\n"
-    "  --log FILE        one JSON line per transaction on the line into FILE\n"
-    "  --help            help of the command\n"
+    "  config     save a sensor's settings to a file, compare them, apply a file\n";
+
+const char* const kAideGeneraleFin =
     "\n"
     "Exit status: 0 success, 1 the sensor or the line failed, 2 wrong command line.\n"
     "'vantor-cli COMMAND --help' describes each command.\n";
 
-const char* const kAideLigne =
-    "\n"
-    "Line options:\n"
-    "  --port P          COM1, COM2, ..., a device path or rfc2217:// tcp://HOST:PORT (required)\n"
-    "  --baud B          2400, 4800, 9600, 19200 (default), 38400 or 57600\n"
-    "  --parity P        even, odd or none (default)\n"
-    "  --json            machine-readable output\n"
-    "  --log FILE        one JSON line per transaction: time, operation, address,\n"
-    "                    register or function, result code, duration\n";
+std::string AideGenerale()
+{
+    return kAideGeneraleTete
+           + ("\nOptions of every command that talks to a sensor:\n"
+              + LignesOptions(Choisies({TPortee::Ligne}, TCommande::Aucune)))
+           + ("\nOptions of every command:\n" + LignesOptions(Choisies({TPortee::Toutes}, TCommande::Aucune)))
+           + kAideGeneraleFin;
+}
+
+// The generated end of a command's help: its own options, then the line options.
+std::string AideOptions(TCommande commande)
+{
+    std::string texte = "\nOptions:\n" + LignesOptions(Choisies({TPortee::Commandes, TPortee::Toutes}, commande));
+    if (Description(commande)->ligne)
+        texte += "\nLine options:\n" + LignesOptions(Choisies({TPortee::Ligne}, commande));
+    return texte;
+}
 
 }  // namespace
 
@@ -124,20 +487,22 @@ std::string NomCommande(TCommande commande)
 std::string TexteAide(TCommande commande)
 {
     switch (commande) {
-    case TCommande::Aucune: return kAideGenerale;
+    case TCommande::Aucune: return AideGenerale();
     case TCommande::Ports:
-        return "Usage: vantor-cli ports [--json]\n"
-               "       vantor-cli ports assign COMn DEVICE|rfc2217://HOST:PORT|tcp://HOST:PORT\n"
-               "       vantor-cli ports unassign COMn\n"
-               "Lists the serial devices of this machine: path, /dev/serial/by-id name, driver, USB\n"
-               "vendor:product and product text, whether you may open it (and how to fix it when\n"
-               "not), whether it is busy, and the COMn names that point at it.\n"
-               "\n"
-               "COMn names are the links com1, com2, ... of the folder 'dosdevices' beside the\n"
-               "program (and beside AppVantor, which shares the folder). 'assign' makes COMn a\n"
-               "link to DEVICE, through its stable /dev/serial/by-id name when it has one;\n"
-               "'unassign' removes the link. A serial server's name is written into the link as\n"
-               "it stands, and the list tells whether that server answers.\n";
+        return std::string(
+                   "Usage: vantor-cli ports [--json]\n"
+                   "       vantor-cli ports assign COMn DEVICE|rfc2217://HOST:PORT|tcp://HOST:PORT\n"
+                   "       vantor-cli ports unassign COMn\n"
+                   "Lists the serial devices of this machine: path, /dev/serial/by-id name, driver, USB\n"
+                   "vendor:product and product text, whether you may open it (and how to fix it when\n"
+                   "not), whether it is busy, and the COMn names that point at it.\n"
+                   "\n"
+                   "COMn names are the links com1, com2, ... of the folder 'dosdevices' beside the\n"
+                   "program (and beside AppVantor, which shares the folder). 'assign' makes COMn a\n"
+                   "link to DEVICE, through its stable /dev/serial/by-id name when it has one;\n"
+                   "'unassign' removes the link. A serial server's name is written into the link as\n"
+                   "it stands, and the list tells whether that server answers.\n")
+               + AideOptions(commande);
     case TCommande::Scan:
         return std::string(
                    "Usage: vantor-cli scan --port P [--from 1] [--to 127] [line options]\n"
@@ -145,19 +510,19 @@ std::string TexteAide(TCommande commande)
                    "the port held open, 10 ms apart, and lists the addresses that answer.\n"
                    "Progress goes to standard error on a terminal; Ctrl+C stops the scan\n"
                    "after the address being tried, lists what was found and exits 130.\n")
-               + kAideLigne;
+               + AideOptions(commande);
     case TCommande::Info:
         return std::string(
                    "Usage: vantor-cli info --port P --id N [line options]\n"
                    "Reads the firmware revision, serial number, filter cut-off, FIFO rate and\n"
                    "the sensor's own baud rate and address.\n")
-               + kAideLigne;
+               + AideOptions(commande);
     case TCommande::Read:
         return std::string(
                    "Usage: vantor-cli read --port P --id N [line options]\n"
                    "Reads acceleration (g), temperature (degrees C), the status word with\n"
                    "each bit named by its LED caption, and the seven monitoring values.\n")
-               + kAideLigne;
+               + AideOptions(commande);
     case TCommande::Watch:
         return std::string(
                    "Usage: vantor-cli watch --port P --id N[,N...] [--every MS] [--count K] [--csv FILE]\n"
@@ -168,7 +533,7 @@ std::string TexteAide(TCommande commande)
                    "column group per sensor; the file is complete when the command ends. A\n"
                    "failed read shows 'err' and polling goes on; the exit status is 1 only\n"
                    "when no read of any sensor succeeded.\n")
-               + kAideLigne;
+               + AideOptions(commande);
     case TCommande::Set:
         return std::string(
                    "Usage: vantor-cli set --port P --id N [--filter HZ] [--fifo HZ]\n"
@@ -178,20 +543,20 @@ std::string TexteAide(TCommande commande)
                    "sensor holds. --filter is 0.1..10 Hz; --fifo must be 50/n Hz for a\n"
                    "divider n of 1..256; --address is 1..127. A read-back that differs\n"
                    "from what was written is an error (exit status 1).\n")
-               + kAideLigne;
+               + AideOptions(commande);
     case TCommande::SelfTest:
         return std::string(
                    "Usage: vantor-cli selftest --port P --id N [--timeout MS]\n"
                    "Starts the self test, then reads the status word until its bits 4-7\n"
                    "(the 'sensitive elmnt test' bits of the high byte) clear: pass, or\n"
                    "until MS milliseconds passed (default 5000): fail, exit status 1.\n")
-               + kAideLigne;
+               + AideOptions(commande);
     case TCommande::Reset:
         return std::string(
                    "Usage: vantor-cli reset --port P --id N [--wait] [--timeout MS]\n"
                    "Resets the sensor. With --wait, reads it until it answers again and\n"
                    "reports how long that took (at most MS milliseconds, default 10000).\n")
-               + kAideLigne;
+               + AideOptions(commande);
     case TCommande::Report:
         return std::string(
                    "Usage: vantor-cli report --port P --id N --out FILE [--seconds S] [--note TEXT]\n"
@@ -206,7 +571,7 @@ std::string TexteAide(TCommande commande)
                    "the recording and the line's health (transactions, failures by kind,\n"
                    "response times). A sensor that fails gets its record, saying which\n"
                    "operation failed and why, and exit status 1.\n")
-               + kAideLigne;
+               + AideOptions(commande);
     case TCommande::Find:
         return std::string(
                    "Usage: vantor-cli find --port P [--all] [--from 1] [--to 127] [--json]\n"
@@ -217,7 +582,7 @@ std::string TexteAide(TCommande commande)
                    "--from to --to as scan does, the port held open. Stops at the first sensor found\n"
                    "(--all: tries every setting) and prints the options to reach it.\n"
                    "Exit status 1 when no sensor answered.\n")
-               + kAideLigne;
+               + AideOptions(commande);
     case TCommande::Config:
         return std::string(
                    "Usage: vantor-cli config save --port P --id N --out FILE\n"
@@ -231,9 +596,9 @@ std::string TexteAide(TCommande commande)
                    "(exit status 1) naming the setting and both values. --dry-run says what\n"
                    "would be written and writes nothing. A setting missing from FILE is left\n"
                    "as it is.\n")
-               + kAideLigne;
+               + AideOptions(commande);
     }
-    return kAideGenerale;
+    return AideGenerale();
 }
 
 TAnalyseCli AnalyseOptions(const std::vector<std::string>& arguments)
@@ -245,23 +610,20 @@ TAnalyseCli AnalyseOptions(const std::vector<std::string>& arguments)
         return analyse;
     };
 
-    std::vector<std::pair<std::string, std::string>> donnees;  // options with their values
-    std::set<std::string> drapeaux;
-    static const std::set<std::string> kAvecValeur = {
-        "--port",   "--baud", "--parity",      "--id",      "--from",    "--to",  "--every",   "--count", "--csv",
-        "--filter", "--fifo", "--sensor-baud", "--address", "--timeout", "--out", "--seconds", "--note",  "--log"};
-    static const std::set<std::string> kSansValeur = {"--json", "--help", "-h", "--wait", "--all", "--dry-run"};
+    std::vector<std::pair<const TOption*, std::string>> donnees;  // options with their values
+    std::set<const TOption*> drapeaux;  // in the table's order: the pointers are into one vector
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
-        if (kAvecValeur.count(a)) {
+        const TOption* option = Option(a);
+        if (option && option->valeur) {
             if (i + 1 >= arguments.size())
                 return echec(a + " needs a value");
-            for (const auto& [nom, valeur] : donnees)
-                if (nom == a)
+            for (const auto& donnee : donnees)
+                if (donnee.first == option)
                     return echec(a + " given twice");
-            donnees.emplace_back(a, arguments[++i]);
-        } else if (kSansValeur.count(a)) {
-            drapeaux.insert(a == "-h" ? "--help" : a);
+            donnees.emplace_back(option, arguments[++i]);
+        } else if (option) {
+            drapeaux.insert(option);
         } else if (a.size() > 1 && a[0] == '-' && a.rfind("--", 0) == 0) {
             return echec("unknown option '" + a + "'");
         } else if (o.commande == TCommande::Aucune) {
@@ -277,127 +639,36 @@ TAnalyseCli AnalyseOptions(const std::vector<std::string>& arguments)
         }
     }
 
-    o.aide = drapeaux.count("--help") > 0;
-    o.json = drapeaux.count("--json") > 0;
+    // The flags of every command (--help, --json) first: help needs no command.
+    for (const TOption* drapeau : drapeaux)
+        if (drapeau->portee == TPortee::Toutes)
+            drapeau->lecture("", o);
     if (o.aide)
         return analyse;
     if (o.commande == TCommande::Aucune)
         return echec("no command given");
 
     const TDescription& d = *Description(o.commande);
-    for (const char* drapeau : {"--wait", "--all", "--dry-run"})
-        if (drapeaux.count(drapeau) && !d.options.count(drapeau))
-            return echec(std::string(drapeau) + " does not apply to " + std::string(d.nom));
-    o.attendre = drapeaux.count("--wait") > 0;
-    o.tous = drapeaux.count("--all") > 0;
-    o.essai = drapeaux.count("--dry-run") > 0;
-
-    static const std::set<std::string> kLigne = {"--port", "--baud", "--parity", "--log"};
+    for (const TOption* drapeau : drapeaux)
+        if (!SApplique(*drapeau, d))
+            return echec(std::string(drapeau->nom) + " does not apply to " + d.nom);
+    for (const TOption* drapeau : drapeaux)
+        if (drapeau->portee != TPortee::Toutes)
+            drapeau->lecture("", o);
     std::string texteFifo;
-    for (const auto& [nom, valeur] : donnees) {
-        if (!(d.ligne && kLigne.count(nom)) && !d.options.count(nom))
-            return echec(nom + " does not apply to " + std::string(d.nom));
-        long long n = 0;
-        double x = 0.0;
-        if (nom == "--port") {
-            if (valeur.empty())
-                return echec("--port: empty name");
-            if (IsGatewayName(valeur) && !ParseGatewayName(valeur))
-                return echec("--port: tcp://HOST:PORT or rfc2217://HOST:PORT expected, got '" + valeur + "'");
-            o.port = valeur;
-            const int com = NumeroCom(valeur);
-            o.portIndex = com > 0 ? com - 1 : -1;
-        } else if (nom == "--baud") {
-            static const int kBauds[] = {2400, 4800, 9600, 19200, 38400, 57600};
-            o.codeBaud = -1;
-            for (int c = 0; c < 6; ++c)
-                if (Entier(valeur, 1, 1000000, n) && n == kBauds[c])
-                    o.codeBaud = c;
-            if (o.codeBaud < 0)
-                return echec("--baud: 2400, 4800, 9600, 19200, 38400 or 57600 expected, got '" + valeur + "'");
-            o.baud = static_cast<int>(n);
-        } else if (nom == "--parity") {
-            if (valeur == "even")
-                o.codeParite = 0;
-            else if (valeur == "odd")
-                o.codeParite = 1;
-            else if (valeur == "none")
-                o.codeParite = 2;
-            else
-                return echec("--parity: even, odd or none expected, got '" + valeur + "'");
-            o.parite = valeur;
-        } else if (nom == "--id") {
-            // watch takes a list of sensors, the others one.
-            std::size_t debut = 0;
-            for (;;) {
-                const std::size_t virgule =
-                    o.commande == TCommande::Watch ? valeur.find(',', debut) : std::string::npos;
-                const std::string un =
-                    valeur.substr(debut, virgule == std::string::npos ? std::string::npos : virgule - debut);
-                if (!Entier(un, kAdresseMin, kAdresseMax, n))
-                    return echec("--id: address 1..127 expected, got '" + valeur + "'");
-                if (std::find(o.ids.begin(), o.ids.end(), static_cast<int>(n)) != o.ids.end())
-                    return echec("--id: address " + un + " given twice");
-                o.ids.push_back(static_cast<int>(n));
-                if (virgule == std::string::npos)
-                    break;
-                debut = virgule + 1;
-            }
-            o.id = o.ids.front();
-        } else if (nom == "--log") {
-            if (valeur.empty())
-                return echec("--log: empty file name");
-            o.journal = valeur;
-        } else if (nom == "--from" || nom == "--to") {
-            if (!Entier(valeur, kAdresseMin, kAdresseMax, n))
-                return echec(nom + ": address 1..127 expected, got '" + valeur + "'");
-            (nom == "--from" ? o.de : o.a) = static_cast<int>(n);
-        } else if (nom == "--every") {
-            if (!Entier(valeur, 10, 86400000, n))
-                return echec("--every: 10..86400000 milliseconds expected, got '" + valeur + "'");
-            o.periodeMs = static_cast<int>(n);
-        } else if (nom == "--count") {
-            if (!Entier(valeur, 1, 1000000000, n))
-                return echec("--count: a number of samples (at least 1) expected, got '" + valeur + "'");
-            o.nombre = n;
-        } else if (nom == "--csv" || nom == "--out") {
-            if (valeur.empty())
-                return echec(nom + ": empty file name");
-            (nom == "--csv" ? o.csv : o.sortie) = valeur;
-        } else if (nom == "--filter") {
-            if (!Reel(valeur, x) || x < kFiltreMin || x > kFiltreMax)
-                return echec("--filter: cut-off 0.1..10 Hz expected, got '" + valeur + "'");
-            o.filtre = x;
-        } else if (nom == "--fifo") {
-            if (!Reel(valeur, x) || x < kFifoMin || x > kFifoMax)
-                return echec("--fifo: rate 0.1..50 Hz expected, got '" + valeur + "'");
-            o.fifo = x;
+    for (const auto& [option, valeur] : donnees) {
+        if (!SApplique(*option, d))
+            return echec(std::string(option->nom) + " does not apply to " + d.nom);
+        std::string erreur = option->lecture(valeur, o);
+        if (!erreur.empty())
+            return echec(std::move(erreur));
+        if (std::string_view(option->nom) == "--fifo")
             texteFifo = valeur;
-        } else if (nom == "--sensor-baud") {
-            const int entree = EntreeBaudDeTexte(valeur);
-            if (entree < 0)
-                return echec("--sensor-baud: 9600, 19200 or 38400 expected, got '" + valeur + "'");
-            o.baudCapteur = kBaudsCapteur[static_cast<std::size_t>(entree)];
-        } else if (nom == "--address") {
-            if (!Entier(valeur, kAdresseMin, kAdresseMax, n))
-                return echec("--address: address 1..127 expected, got '" + valeur + "'");
-            o.adresse = static_cast<int>(n);
-        } else if (nom == "--timeout") {
-            if (!Entier(valeur, 1, 3600000, n))
-                return echec("--timeout: 1..3600000 milliseconds expected, got '" + valeur + "'");
-            o.delaiMs = static_cast<int>(n);
-        } else if (nom == "--seconds") {
-            if (!Reel(valeur, x) || x < 0.1 || x > 3600.0)
-                return echec("--seconds: 0.1..3600 expected, got '" + valeur + "'");
-            o.secondes = x;
-        } else if (nom == "--note") {
-            o.note = valeur;
-        }
     }
 
     if (d.ligne && o.port.empty())
         return echec(std::string(d.nom) + ": --port is missing");
-    if (d.options.count("--id") && o.id == 0)
+    if (SApplique(*Option("--id"), d) && o.id == 0)
         return echec(std::string(d.nom) + ": --id is missing");
     if ((o.commande == TCommande::Scan || o.commande == TCommande::Find) && o.de > o.a)
         return echec(std::string(d.nom) + ": --from must not be above --to");

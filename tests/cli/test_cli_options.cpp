@@ -1,13 +1,15 @@
-// The command line: codes handed to the driver, refused values, and the manual page in step
-// with the help texts.
+// The command line: codes handed to the driver, refused values, the help texts in step with
+// the parser, and the manual page in step with the help texts.
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
 
 #include "OptionsCli.h"
+#include "ProgrammeCli.h"
 
 namespace {
 
@@ -131,6 +133,96 @@ TEST(CliOptions, SerialServerNamesAsPorts)
     for (const char* bad : {"rfc2217://gw", "tcp://gw:0", "tcp://gw:502?latency=slow"})
         EXPECT_EQ(A({"scan", "--port", bad}).erreur,
                   std::string("--port: tcp://HOST:PORT or rfc2217://HOST:PORT expected, got '") + bad + "'");
+}
+
+// The options a help text lists, one a line as "  --name [VALUE]  what it does".
+std::set<std::string> OptionsListees(const std::string& aide)
+{
+    std::set<std::string> options;
+    std::istringstream lignes(aide);
+    for (std::string ligne; std::getline(lignes, ligne);) {
+        if (ligne.rfind("  --", 0) != 0)
+            continue;
+        const std::size_t fin = ligne.find(' ', 2);
+        EXPECT_NE(ligne.find_first_not_of(' ', ligne.find("  ", fin)), std::string::npos) << "no help: " << ligne;
+        options.insert(ligne.substr(2, fin - 2));
+    }
+    return options;
+}
+
+// Whether the parser takes the option for this command at all (its value may still be wrong),
+// tried both as a flag and with a value.
+bool Acceptee(const std::vector<std::string>& commande, const std::string& option)
+{
+    for (const auto& valeur : {std::vector<std::string>{}, std::vector<std::string>{"1"}}) {
+        std::vector<std::string> arguments = commande;
+        arguments.push_back(option);
+        arguments.insert(arguments.end(), valeur.begin(), valeur.end());
+        const std::string erreur = A(arguments).erreur;
+        if (erreur == "unknown option '" + option + "'" || erreur.rfind(option + " does not apply to ", 0) == 0)
+            return false;
+    }
+    return true;
+}
+
+// What the program prints for --help of each command lists exactly the options its parser
+// accepts for that command, and the general help's options are taken by every command that
+// talks to a sensor.
+TEST(CliOptions, EachHelpListsExactlyTheOptionsOfItsCommand)
+{
+    const std::vector<std::vector<std::vector<std::string>>> commandes = {
+        {{"ports"}},
+        {{"scan"}},
+        {{"info"}},
+        {{"read"}},
+        {{"watch"}},
+        {{"set"}},
+        {{"selftest"}},
+        {{"reset"}},
+        {{"report"}},
+        {{"find"}},
+        {{"config", "save"}, {"config", "apply", "f"}},
+    };
+    const clitest::TResultat general = clitest::TProgrammeCli::Lance({"--help"});
+    ASSERT_EQ(general.statut, 0);
+    std::map<std::string, std::string> aides;
+    std::set<std::string> toutes;  // every option any help names
+    const std::regex option(R"(--[a-z][a-z-]*)");
+    for (const auto& formes : commandes) {
+        const std::string& nom = formes.front().front();
+        const clitest::TResultat r = clitest::TProgrammeCli::Lance({nom, "--help"});
+        ASSERT_EQ(r.statut, 0) << nom;
+        aides[nom] = r.sortie;
+        for (std::sregex_iterator i(r.sortie.begin(), r.sortie.end(), option), fin; i != fin; ++i)
+            toutes.insert(i->str());
+    }
+    for (std::sregex_iterator i(general.sortie.begin(), general.sortie.end(), option), fin; i != fin; ++i)
+        toutes.insert(i->str());
+    ASSERT_GT(toutes.size(), 15u);
+
+    for (const auto& formes : commandes) {
+        const std::string& nom = formes.front().front();
+        const std::set<std::string> listees = OptionsListees(aides[nom]);
+        EXPECT_TRUE(listees.count("--help") && listees.count("--json")) << nom;
+        for (const std::string& o : toutes) {
+            bool acceptee = false;
+            for (const auto& forme : formes)
+                acceptee = acceptee || Acceptee(forme, o);
+            EXPECT_EQ(acceptee, listees.count(o) == 1) << o << " for " << nom;
+        }
+    }
+    const std::set<std::string> generales = OptionsListees(general.sortie);
+    EXPECT_TRUE(generales.count("--port") && generales.count("--baud") && generales.count("--parity"));
+    for (const auto& formes : commandes) {
+        const std::string& nom = formes.front().front();
+        if (nom == "ports")
+            continue;
+        for (const std::string& o : generales)
+            EXPECT_EQ(OptionsListees(aides[nom]).count(o), 1u) << o << " of the general help, for " << nom;
+    }
+    EXPECT_FALSE(Acceptee({"ports"}, "--port"));
+    EXPECT_FALSE(Acceptee({"scan"}, "--id"));
+    EXPECT_TRUE(Acceptee({"reset"}, "--wait"));
 }
 
 // Every option of the help texts is in the manual page, and every command has its section.
