@@ -34,13 +34,14 @@ Bytes SimSensor::State::ExecuteLocked(const Bytes& pdu, Clock::time_point now)
     if (pdu.empty())
         return {};
     const std::uint8_t fc = pdu[0];
+    const bool twoWords = pdu.size() == 5;  // the function code, then a register and a quantity or value
 
     switch (fc) {
     case kReadHolding:
     case kReadInput:
-    case kReadSystem: return ReadLocked(pdu, now);
-    case kWriteSingle: return WriteSingleLocked(pdu);
-    case kWriteSystem: return WriteSystemLocked(pdu);
+    case kReadSystem: return twoWords ? ReadLocked(pdu, now) : Exception(fc, kExcValue);
+    case kWriteSingle: return twoWords ? WriteSingleLocked(pdu) : Exception(fc, kExcValue);
+    case kWriteSystem: return twoWords ? WriteSystemLocked(pdu) : Exception(fc, kExcValue);
     case kReset:
         if (pdu.size() != 1)
             return Exception(fc, kExcValue);
@@ -61,8 +62,6 @@ Bytes SimSensor::State::ExecuteLocked(const Bytes& pdu, Clock::time_point now)
 Bytes SimSensor::State::ReadLocked(const Bytes& pdu, Clock::time_point now)
 {
     const std::uint8_t fc = pdu[0];
-    if (pdu.size() != 5)
-        return Exception(fc, kExcValue);
     const int start = Word(pdu, 1);
     const int quantity = Word(pdu, 3);
     if (quantity < 1 || quantity > 125)
@@ -96,8 +95,6 @@ Bytes SimSensor::State::ReadLocked(const Bytes& pdu, Clock::time_point now)
 Bytes SimSensor::State::WriteSingleLocked(const Bytes& pdu)
 {
     const std::uint8_t fc = pdu[0];
-    if (pdu.size() != 5)
-        return Exception(fc, kExcValue);
     const int reg = Word(pdu, 1);
     const std::uint8_t high = pdu[3], low = pdu[4];
     if (reg == 6) {
@@ -116,8 +113,6 @@ Bytes SimSensor::State::WriteSingleLocked(const Bytes& pdu)
 Bytes SimSensor::State::WriteSystemLocked(const Bytes& pdu)
 {
     const std::uint8_t fc = pdu[0];
-    if (pdu.size() != 5)
-        return Exception(fc, kExcValue);
     const int reg = Word(pdu, 1);
     if (reg < kSystemFirst || reg > kSystemLast)
         return Exception(fc, kExcAddress);
