@@ -23,10 +23,10 @@ struct TOptionRow {
     // Checks a value and stores it: "" or the error message. A flag's is called with "".
     using TReader = std::string (*)(const std::string& value, Target& target);
 
-    const char* name;             // "--delay"
-    const char* value;            // its placeholder in the help ("MS"); nullptr: a flag, it takes none
-    const char* help;             // one line, or lines separated by '\n'
-    TReader read;                 // never null
+    const char* name = nullptr;   // "--delay"
+    const char* value = nullptr;  // its placeholder in the help ("MS"); nullptr: a flag, it takes none
+    const char* help = nullptr;   // one line, or lines separated by '\n'
+    TReader read = nullptr;       // never null in a table
     Extra extra{};                // the program's own fields
     const char* alias = nullptr;  // a short name meaning the same ("-h"); not shown in the help
 };
