@@ -73,8 +73,15 @@ struct SimBus::Impl {
     std::mt19937 rng;
 
     void Serve();
+    Clock::time_point NextWake(bool babbling, bool masterMuted) const;
+    int WaitForLine(pollfd (&fds)[2], Clock::time_point wakeAt, Clock::time_point now);
+    void TakeEvents(const pollfd (&fds)[2], Clock::time_point now);
     void Receive(Clock::time_point now);
+    void SendDue(Clock::time_point now);
     void HandleFrame(const Bytes& frame, const LineSettings& line, Clock::time_point now);
+    bool Hears(const SimSensor::State& st, const LineSettings& line) const;
+    Bytes AnswerLocked(SimSensor::State& st, const Bytes& pdu, Clock::time_point now,
+                       std::vector<std::pair<std::uint8_t, std::uint8_t>>& baudChanges);
     void Send(const Bytes& bytes);
     void Record(Bytes frame, const LineSettings& line);
     bool AnyBabbling();
@@ -195,43 +202,16 @@ void SimBus::Impl::Serve()
         if (!babbling)
             nextBabble = {};
 
-        // Wake-up: end of a frame, the next answer due, the next stray byte.
-        Clock::time_point wakeAt = Clock::time_point::max();
-        if (!rx.empty())
-            wakeAt = lastRx + silence;
-        for (const auto& p : pending)
-            wakeAt = std::min(wakeAt, p.due);
-        if (babbling)
-            wakeAt = std::min(wakeAt, nextBabble);
         const bool masterMuted = now < masterMutedUntil;
-        if (masterMuted)
-            wakeAt = std::min(wakeAt, masterMutedUntil);
-
-        timespec ts{};
-        timespec* tsp = nullptr;
-        if (wakeAt != Clock::time_point::max()) {
-            const auto left = std::max<Clock::duration>(wakeAt - now, Clock::duration::zero());
-            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-            ts.tv_sec = static_cast<time_t>(ns / 1000000000);
-            ts.tv_nsec = static_cast<long>(ns % 1000000000);
-            tsp = &ts;
-        }
         pollfd fds[2] = {{wake[0], POLLIN, 0}, {masterMuted ? -1 : pty.master, POLLIN, 0}};
-        const int r = ppoll(fds, 2, tsp, nullptr);
+        const int r = WaitForLine(fds, NextWake(babbling, masterMuted), now);
         if (r < 0 && errno != EINTR)
             break;
         if (stopping)
             break;
         now = Clock::now();
-        if (r > 0 && (fds[0].revents & POLLIN)) {
-            char drained[64];
-            while (read(wake[0], drained, sizeof drained) > 0) {
-            }
-        }
-        if (r > 0 && (fds[1].revents & POLLIN))
-            Receive(now);
-        else if (r > 0 && (fds[1].revents & (POLLHUP | POLLERR)))
-            masterMutedUntil = now + kMasterMutedAfterFault;  // no client: do not spin on the hang-up
+        if (r > 0)
+            TakeEvents(fds, now);
 
         Bytes frame;
         LineSettings line;
@@ -242,12 +222,7 @@ void SimBus::Impl::Serve()
         }
 
         now = Clock::now();
-        std::stable_sort(pending.begin(), pending.end(),
-                         [](const Pending& a, const Pending& b) { return a.due < b.due; });
-        while (!pending.empty() && pending.front().due <= now) {
-            Send(pending.front().bytes);
-            pending.erase(pending.begin());
-        }
+        SendDue(now);
         // A frame counts as handled once its undelayed answer is on the line.
         if (!frame.empty())
             Record(std::move(frame), line);
@@ -255,6 +230,61 @@ void SimBus::Impl::Serve()
             Send({static_cast<std::uint8_t>(rng())});
             nextBabble = std::max(nextBabble + kBabblePeriod, now);
         }
+    }
+}
+
+// When the serving thread must wake up: the end of a frame, the next answer due, the next stray
+// byte, the end of the master's muting; max() for none of them.
+Clock::time_point SimBus::Impl::NextWake(bool babbling, bool masterMuted) const
+{
+    Clock::time_point wakeAt = Clock::time_point::max();
+    if (!rx.empty())
+        wakeAt = lastRx + silence;
+    for (const auto& p : pending)
+        wakeAt = std::min(wakeAt, p.due);
+    if (babbling)
+        wakeAt = std::min(wakeAt, nextBabble);
+    if (masterMuted)
+        wakeAt = std::min(wakeAt, masterMutedUntil);
+    return wakeAt;
+}
+
+// Waits for the wake-up pipe or the line until wakeAt: ppoll()'s result, errno as it left it.
+int SimBus::Impl::WaitForLine(pollfd (&fds)[2], Clock::time_point wakeAt, Clock::time_point now)
+{
+    timespec ts{};
+    timespec* tsp = nullptr;
+    if (wakeAt != Clock::time_point::max()) {
+        const auto left = std::max<Clock::duration>(wakeAt - now, Clock::duration::zero());
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        ts.tv_sec = static_cast<time_t>(ns / 1000000000);
+        ts.tv_nsec = static_cast<long>(ns % 1000000000);
+        tsp = &ts;
+    }
+    return ppoll(fds, 2, tsp, nullptr);
+}
+
+// What ppoll() saw: wake-ups drained, bytes of the line received, a line that hung up muted.
+void SimBus::Impl::TakeEvents(const pollfd (&fds)[2], Clock::time_point now)
+{
+    if (fds[0].revents & POLLIN) {
+        char drained[64];
+        while (read(wake[0], drained, sizeof drained) > 0) {
+        }
+    }
+    if (fds[1].revents & POLLIN)
+        Receive(now);
+    else if (fds[1].revents & (POLLHUP | POLLERR))
+        masterMutedUntil = now + kMasterMutedAfterFault;  // no client: do not spin on the hang-up
+}
+
+// Puts on the line, in the order they are due, the answers whose time has come.
+void SimBus::Impl::SendDue(Clock::time_point now)
+{
+    std::stable_sort(pending.begin(), pending.end(), [](const Pending& a, const Pending& b) { return a.due < b.due; });
+    while (!pending.empty() && pending.front().due <= now) {
+        Send(pending.front().bytes);
+        pending.erase(pending.begin());
     }
 }
 
@@ -305,11 +335,6 @@ void SimBus::Impl::HandleFrame(const Bytes& frame, const LineSettings& line, Clo
     }
 
     const std::uint8_t address = frame[0];
-    auto hears = [&](const SimSensor::State* st) {
-        static constexpr int kBauds[] = {9600, 19200, 38400};
-        const bool baud = !options.strictBaud || (st->baudIndex < 3 && kBauds[st->baudIndex] == line.baud);
-        return baud && (!options.strictLineMode || st->mode == line.mode);
-    };
     // The adapter echo repeats every frame sent to a sensor that shows it, valid or not.
     bool echo = false;
     for (auto* st : states) {
@@ -319,43 +344,57 @@ void SimBus::Impl::HandleFrame(const Bytes& frame, const LineSettings& line, Clo
     }
     if (echo)
         pending.push_back({now, frame});
+    if (frame.size() < 4 || !CheckCrc(frame))
+        return;
 
-    if (frame.size() >= 4 && CheckCrc(frame)) {
-        const Bytes pdu(frame.begin() + 1, frame.end() - 2);
-        const std::uint8_t fc = pdu[0];
-        std::vector<std::pair<std::uint8_t, std::uint8_t>> baudChanges;
-        for (auto* st : states) {
-            const std::lock_guard<std::mutex> lock(st->mutex);
-            if (address != 0 && address != st->address)
-                continue;
-            if (!hears(st))
-                continue;  // at another speed the frame is noise to this sensor
-            ++st->requests[fc];
-            if (st->RebootingLocked(now))
-                continue;
-            Bytes answer;
-            const bool excepte = st->faults.exceptionRegister < 0
-                                 || (pdu.size() >= 3 && (pdu[1] << 8 | pdu[2]) == st->faults.exceptionRegister);
-            if (st->faults.exceptionCode > 0 && excepte) {
-                answer = {static_cast<std::uint8_t>(fc | 0x80), static_cast<std::uint8_t>(st->faults.exceptionCode)};
-            } else if (st->faults.ignoreWrites && (fc == 0x06 || fc == 0x42)) {
-                answer = pdu;  // the usual echo, and nothing stored
-            } else {
-                const std::uint8_t baudBefore = st->baudIndex;
-                answer = st->ExecuteLocked(pdu, now);
-                if (st->baudIndex != baudBefore)
-                    baudChanges.emplace_back(st->address, st->baudIndex);
-            }
-            if (address == 0 || st->faults.silent || answer.empty())
-                continue;
-            ++st->answers;
-            pending.push_back({now + std::chrono::milliseconds(std::max(st->faults.delayMs, 0)),
-                               FrameAnswer(address, answer, st->faults, rng)});
-        }
-        if (baudCallback)
-            for (const auto& [a, b] : baudChanges)
-                baudCallback(a, b);
+    const Bytes pdu(frame.begin() + 1, frame.end() - 2);
+    std::vector<std::pair<std::uint8_t, std::uint8_t>> baudChanges;
+    for (auto* st : states) {
+        const std::lock_guard<std::mutex> lock(st->mutex);
+        if (address != 0 && address != st->address)
+            continue;
+        if (!Hears(*st, line))
+            continue;  // at another speed the frame is noise to this sensor
+        ++st->requests[pdu[0]];
+        if (st->RebootingLocked(now))
+            continue;
+        const Bytes answer = AnswerLocked(*st, pdu, now, baudChanges);
+        if (address == 0 || st->faults.silent || answer.empty())
+            continue;
+        ++st->answers;
+        pending.push_back({now + std::chrono::milliseconds(std::max(st->faults.delayMs, 0)),
+                           FrameAnswer(address, answer, st->faults, rng)});
     }
+    if (baudCallback)
+        for (const auto& [a, b] : baudChanges)
+            baudCallback(a, b);
+}
+
+// Whether the sensor hears a frame sent with these line settings (the sensor's mutex held).
+bool SimBus::Impl::Hears(const SimSensor::State& st, const LineSettings& line) const
+{
+    static constexpr int kBauds[] = {9600, 19200, 38400};
+    const bool baud = !options.strictBaud || (st.baudIndex < 3 && kBauds[st.baudIndex] == line.baud);
+    return baud && (!options.strictLineMode || st.mode == line.mode);
+}
+
+// The sensor's answer PDU to a request PDU, its exception faults applied; a change of its baud
+// rate is added to baudChanges (the sensor's mutex held).
+Bytes SimBus::Impl::AnswerLocked(SimSensor::State& st, const Bytes& pdu, Clock::time_point now,
+                                 std::vector<std::pair<std::uint8_t, std::uint8_t>>& baudChanges)
+{
+    const std::uint8_t fc = pdu[0];
+    const bool excepte =
+        st.faults.exceptionRegister < 0 || (pdu.size() >= 3 && (pdu[1] << 8 | pdu[2]) == st.faults.exceptionRegister);
+    if (st.faults.exceptionCode > 0 && excepte)
+        return {static_cast<std::uint8_t>(fc | 0x80), static_cast<std::uint8_t>(st.faults.exceptionCode)};
+    if (st.faults.ignoreWrites && (fc == 0x06 || fc == 0x42))
+        return pdu;  // the usual echo, and nothing stored
+    const std::uint8_t baudBefore = st.baudIndex;
+    Bytes answer = st.ExecuteLocked(pdu, now);
+    if (st.baudIndex != baudBefore)
+        baudChanges.emplace_back(st.address, st.baudIndex);
+    return answer;
 }
 
 void SimBus::Impl::Record(Bytes frame, const LineSettings& line)

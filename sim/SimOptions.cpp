@@ -1,7 +1,10 @@
 #include "SimOptions.h"
 
 #include <charconv>
+#include <initializer_list>
 #include <set>
+
+#include "TableOptions.h"
 
 namespace vantor::sim {
 
@@ -62,6 +65,308 @@ bool ToCelsius(const std::string& text, float& out)
     }
 }
 
+// "NAME: EXPECTED, got 'TEXT'".
+std::string Refused(const char* name, const char* expected, const std::string& text)
+{
+    return std::string(name) + ": " + expected + ", got '" + text + "'";
+}
+
+// A whole number and the words of its refusal.
+struct WholeRule {
+    const char* expected;
+    long long low, high;
+};
+
+constexpr WholeRule kMilliseconds{"number 0..600000 expected", 0, 600000};
+
+template <typename Out>  // int or std::optional<int>
+std::string ReadWhole(const std::string& text, const char* name, const WholeRule& rule, Out& out)
+{
+    long long n = 0;
+    if (!ToInt(text, rule.low, rule.high, n))
+        return Refused(name, rule.expected, text);
+    out = static_cast<int>(n);
+    return "";
+}
+
+// The position of text among the choices, or -1.
+int Choice(const std::string& text, std::initializer_list<const char*> choices)
+{
+    int index = 0;
+    for (const char* choice : choices) {
+        if (text == choice)
+            return index;
+        ++index;
+    }
+    return -1;
+}
+
+// The command line as read so far.
+struct Reading {
+    ProgramOptions options;
+    SensorConfig common;      // the sensor options given before any --id
+    std::set<int> addresses;  // of the --id given
+
+    // The sensor the sensor options apply to: that of the last --id, before any --id all of them.
+    SensorConfig& Current() { return options.sensors.empty() ? common : options.sensors.back(); }
+};
+
+std::string ReadId(const std::string& value, Reading& r)
+{
+    long long n = 0;
+    if (!ToInt(value, 1, 127, n))
+        return Refused("--id", "address 1..127 expected", value);
+    if (!r.addresses.insert(static_cast<int>(n)).second)
+        return "--id: address " + value + " given twice";
+    SensorConfig s = r.common;
+    s.address = static_cast<std::uint8_t>(n);
+    r.options.sensors.push_back(s);
+    return "";
+}
+
+std::string ReadSeed(const std::string& value, Reading& r)
+{
+    long long n = 0;
+    if (!ToInt(value, 0, 0xFFFFFFFFLL, n))
+        return Refused("--seed", "number expected", value);
+    r.options.bus.seed = static_cast<std::uint32_t>(n);
+    return "";
+}
+
+std::string ReadLink(const std::string& value, Reading& r)
+{
+    if (value.empty())
+        return "--link: empty path";
+    r.options.link = value;
+    return "";
+}
+
+std::string ReadLineBaud(const std::string& value, Reading& r)
+{
+    return ReadWhole(value, "--line-baud", {"speed expected", 50, 4000000}, r.options.bus.lineBaud);
+}
+
+template <bool BusOptions::*Flag>
+std::string SetBusFlag(const std::string&, Reading& r)
+{
+    r.options.bus.*Flag = true;
+    return "";
+}
+
+std::string ReadHelp(const std::string&, Reading& r)
+{
+    r.options.help = true;
+    return "";
+}
+
+std::string ReadSerial(const std::string& value, Reading& r)
+{
+    if (value.size() != 8)
+        return Refused("--serial", "8 characters expected", value);
+    r.Current().serial = value;
+    return "";
+}
+
+std::string ReadFirmware(const std::string& value, Reading& r)
+{
+    std::pair<std::uint8_t, std::uint8_t> fw;
+    if (!ToFirmware(value, fw))
+        return Refused("--firmware", "major.minor expected (e.g. 1.10)", value);
+    r.Current().firmware = fw;
+    return "";
+}
+
+std::string ReadRebootMs(const std::string& value, Reading& r)
+{
+    return ReadWhole(value, "--reboot-ms", kMilliseconds, r.Current().rebootMs);
+}
+
+std::string ReadSelfTestMs(const std::string& value, Reading& r)
+{
+    return ReadWhole(value, "--self-test-ms", kMilliseconds, r.Current().selfTestMs);
+}
+
+std::string ReadMonit(const std::string& value, Reading& r)
+{
+    std::pair<Monit, std::uint16_t> pin;
+    if (!ToMonitor(value, pin))
+        return Refused("--monit", "NAME=RAW expected (e.g. vin=40)", value);
+    r.Current().pinnedMonitors.push_back(pin);
+    return "";
+}
+
+std::string ReadTemperature(const std::string& value, Reading& r)
+{
+    float celsius = 0;
+    if (!ToCelsius(value, celsius))
+        return Refused("--temperature", "degrees expected", value);
+    r.Current().temperature = celsius;
+    return "";
+}
+
+std::string ReadBaud(const std::string& value, Reading& r)
+{
+    const int index = Choice(value, {"9600", "19200", "38400"});
+    if (index < 0)
+        return Refused("--baud", "9600, 19200 or 38400 expected", value);
+    r.Current().baudIndex = static_cast<std::uint8_t>(index);
+    return "";
+}
+
+std::string ReadLineMode(const std::string& value, Reading& r)
+{
+    static constexpr LineMode kModes[] = {LineMode::None, LineMode::Even, LineMode::Odd};
+    const int index = Choice(value, {"none", "even", "odd"});
+    if (index < 0)
+        return Refused("--line-mode", "none, even or odd expected", value);
+    r.Current().mode = kModes[index];
+    return "";
+}
+
+template <bool SensorFaults::*Fault>
+std::string SetFault(const std::string&, Reading& r)
+{
+    r.Current().faults.*Fault = true;
+    return "";
+}
+
+std::string ReadException(const std::string& value, Reading& r)
+{
+    return ReadWhole(value, "--exception", {"code 1..255 expected", 1, 255}, r.Current().faults.exceptionCode);
+}
+
+std::string ReadExceptionAt(const std::string& value, Reading& r)
+{
+    return ReadWhole(value, "--exception-at", {"register 0..65535 expected", 0, 65535},
+                     r.Current().faults.exceptionRegister);
+}
+
+std::string ReadDelay(const std::string& value, Reading& r)
+{
+    return ReadWhole(value, "--delay", kMilliseconds, r.Current().faults.delayMs);
+}
+
+std::string ReadCut(const std::string& value, Reading& r)
+{
+    return ReadWhole(value, "--cut", kMilliseconds, r.Current().faults.cutBytes);
+}
+
+std::string ReadCorrupt(const std::string& value, Reading& r)
+{
+    double p = 0;
+    if (!ToProbability(value, p))
+        return Refused("--corrupt", "probability 0..1 expected", value);
+    r.Current().faults.corruptProbability = p;
+    return "";
+}
+
+// What an option's missing-value message says it needs: "--id needs an address".
+struct Needs {
+    const char* what = nullptr;
+};
+
+using SimOption = TOptionRow<Reading, Needs>;
+
+// The options of each part of the help, in its order.
+const std::vector<SimOption>& LineOptions()
+{
+    static const std::vector<SimOption> kOptions = {
+        {"--id", "N", "add a sensor at address N (1..127); repeatable; default one at 1", ReadId, {"an address"}},
+        {"--link",
+         "PATH",
+         "make PATH a symbolic link to the device (folders are created;\n"
+         "the link is removed at exit)",
+         ReadLink,
+         {"a path"}},
+        {"--line-baud",
+         "B",
+         "line speed for the end-of-frame silence (default: the speed the\n"
+         "master sets on the device)",
+         ReadLineBaud,
+         {"a speed"}},
+        {"--seed", "N", "seed of the simulated noise (default 1)", ReadSeed, {"a number"}},
+        {"--strict-baud", nullptr,
+         "a sensor hears only frames sent at its own baud rate (the\n"
+         "speed the master set on the device)",
+         SetBusFlag<&BusOptions::strictBaud>},
+        {"--strict-line-mode", nullptr,
+         "a sensor hears only frames sent in its own line mode (the\n"
+         "stop bits and parity flag the master set on the device)",
+         SetBusFlag<&BusOptions::strictLineMode>},
+        {"--help", nullptr, "show this text", ReadHelp, {}, "-h"},
+    };
+    return kOptions;
+}
+
+const std::vector<SimOption>& SensorOptions()
+{
+    static const std::vector<SimOption> kOptions = {
+        {"--serial", "TEXT", "serial number, 8 characters (default AB123456, AB123457, ...)", ReadSerial, {"a text"}},
+        {"--firmware", "M.m", "firmware revision (default 1.10)", ReadFirmware, {"a revision"}},
+        {"--reboot-ms", "MS", "silence after a reset (default 1500)", ReadRebootMs, {"a number"}},
+        {"--self-test-ms",
+         "MS",
+         "how long the self test shows in the status word (default 800)",
+         ReadSelfTestMs,
+         {"a number"}},
+        {"--monit",
+         "NAME=RAW",
+         "hold a monitoring raw value (isupply, vcell, vref, vin, vdd, vss,\n"
+         "vout); out of its range it sets its status bit; repeatable",
+         ReadMonit,
+         {"NAME=RAW"}},
+        {"--temperature",
+         "C",
+         "hold the temperature (outside -20..70 sets its status bit)",
+         ReadTemperature,
+         {"a temperature"}},
+        {"--baud", "B", "the sensor's baud rate at start: 9600, 19200 (default) or 38400", ReadBaud, {"a baud rate"}},
+        {"--line-mode", "M", "the line mode it talks in: none (default), even or odd", ReadLineMode, {"a line mode"}},
+    };
+    return kOptions;
+}
+
+const std::vector<SimOption>& FaultOptions()
+{
+    using F = SensorFaults;
+    static const std::vector<SimOption> kOptions = {
+        {"--silent", nullptr, "never answer", SetFault<&F::silent>},
+        {"--wrong-crc", nullptr, "answer with a false CRC", SetFault<&F::wrongCrc>},
+        {"--wrong-address", nullptr, "answer under another address", SetFault<&F::wrongAddress>},
+        {"--exception", "CODE", "answer every request with this exception code (1..255)", ReadException, {"a code"}},
+        {"--exception-at",
+         "REG",
+         "with --exception: only requests whose first register is REG",
+         ReadExceptionAt,
+         {"a register"}},
+        {"--delay", "MS", "answer MS milliseconds late", ReadDelay, {"a number"}},
+        {"--echo", nullptr, "echo every request (as an adapter that hears itself)", SetFault<&F::echo>},
+        {"--babble", nullptr, "keep sending stray bytes: the line never falls silent", SetFault<&F::babble>},
+        {"--cut", "N", "drop the last N bytes of every answer", ReadCut, {"a number"}},
+        {"--corrupt", "P", "garble each answer byte with probability P (0..1)", ReadCorrupt, {"a probability"}},
+        {"--ignore-writes", nullptr, "acknowledge register writes without storing them", SetFault<&F::ignoreWrites>},
+    };
+    return kOptions;
+}
+
+// Every option, for the lookup.
+const std::vector<SimOption>& Options()
+{
+    static const std::vector<SimOption> kOptions = [] {
+        std::vector<SimOption> all;
+        for (const auto* part : {&LineOptions(), &SensorOptions(), &FaultOptions()})
+            all.insert(all.end(), part->begin(), part->end());
+        return all;
+    }();
+    return kOptions;
+}
+
+std::string HelpLines(const std::vector<SimOption>& options)
+{
+    constexpr std::size_t kColumn = 23;
+    return OptionHelpLines(SelectOptions(options, [](const SimOption&) { return true; }), kColumn);
+}
+
 }  // namespace
 
 std::string UsageText()
@@ -71,194 +376,20 @@ std::string UsageText()
            "until interrupted (SIGINT or SIGTERM).\n"
            "\n"
            "Line:\n"
-           "  --id N               add a sensor at address N (1..127); repeatable; default one at 1\n"
-           "  --link PATH          make PATH a symbolic link to the device (folders are created;\n"
-           "                       the link is removed at exit)\n"
-           "  --line-baud B        line speed for the end-of-frame silence (default: the speed the\n"
-           "                       master sets on the device)\n"
-           "  --seed N             seed of the simulated noise (default 1)\n"
-           "  --strict-baud        a sensor hears only frames sent at its own baud rate (the\n"
-           "                       speed the master set on the device)\n"
-           "  --strict-line-mode   a sensor hears only frames sent in its own line mode (the\n"
-           "                       stop bits and parity flag the master set on the device)\n"
-           "  --help               show this text\n"
-           "\n"
-           "Sensor (for the last --id; before any --id: for every sensor):\n"
-           "  --serial TEXT        serial number, 8 characters (default AB123456, AB123457, ...)\n"
-           "  --firmware M.m       firmware revision (default 1.10)\n"
-           "  --reboot-ms MS       silence after a reset (default 1500)\n"
-           "  --self-test-ms MS    how long the self test shows in the status word (default 800)\n"
-           "  --monit NAME=RAW     hold a monitoring raw value (isupply, vcell, vref, vin, vdd, vss,\n"
-           "                       vout); out of its range it sets its status bit; repeatable\n"
-           "  --temperature C      hold the temperature (outside -20..70 sets its status bit)\n"
-           "  --baud B             the sensor's baud rate at start: 9600, 19200 (default) or 38400\n"
-           "  --line-mode M        the line mode it talks in: none (default), even or odd\n"
-           "\n"
-           "Faults (per sensor, as above):\n"
-           "  --silent             never answer\n"
-           "  --wrong-crc          answer with a false CRC\n"
-           "  --wrong-address      answer under another address\n"
-           "  --exception CODE     answer every request with this exception code (1..255)\n"
-           "  --exception-at REG   with --exception: only requests whose first register is REG\n"
-           "  --delay MS           answer MS milliseconds late\n"
-           "  --echo               echo every request (as an adapter that hears itself)\n"
-           "  --babble             keep sending stray bytes: the line never falls silent\n"
-           "  --cut N              drop the last N bytes of every answer\n"
-           "  --corrupt P          garble each answer byte with probability P (0..1)\n"
-           "  --ignore-writes      acknowledge register writes without storing them\n";
+           + HelpLines(LineOptions()) + "\nSensor (for the last --id; before any --id: for every sensor):\n"
+           + HelpLines(SensorOptions()) + "\nFaults (per sensor, as above):\n" + HelpLines(FaultOptions());
 }
 
 ParsedOptions ParseOptions(const std::vector<std::string>& args)
 {
+    Reading reading;
     ParsedOptions result;
-    ProgramOptions& o = result.options;
-    SensorConfig common;
-    bool sawId = false;
-    std::set<int> addresses;
-
-    auto current = [&]() -> SensorConfig& { return sawId ? o.sensors.back() : common; };
-    auto fail = [&](const std::string& message) {
-        result.error = message;
-        return result;
-    };
-
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        const std::string value = hasValue ? args[i + 1] : std::string();
-        long long n = 0;
-        auto needs = [&](const char* what) -> bool {
-            if (!hasValue)
-                result.error = a + " needs " + what;
-            else
-                ++i;
-            return hasValue;
-        };
-
-        if (a == "--help" || a == "-h") {
-            o.help = true;
-        } else if (a == "--id") {
-            if (!needs("an address"))
-                return result;
-            if (!ToInt(value, 1, 127, n))
-                return fail("--id: address 1..127 expected, got '" + value + "'");
-            if (!addresses.insert(static_cast<int>(n)).second)
-                return fail("--id: address " + value + " given twice");
-            SensorConfig s = common;
-            s.address = static_cast<std::uint8_t>(n);
-            o.sensors.push_back(s);
-            sawId = true;
-        } else if (a == "--link") {
-            if (!needs("a path"))
-                return result;
-            if (value.empty())
-                return fail("--link: empty path");
-            o.link = value;
-        } else if (a == "--line-baud") {
-            if (!needs("a speed"))
-                return result;
-            if (!ToInt(value, 50, 4000000, n))
-                return fail("--line-baud: speed expected, got '" + value + "'");
-            o.bus.lineBaud = static_cast<int>(n);
-        } else if (a == "--seed") {
-            if (!needs("a number"))
-                return result;
-            if (!ToInt(value, 0, 0xFFFFFFFFLL, n))
-                return fail("--seed: number expected, got '" + value + "'");
-            o.bus.seed = static_cast<std::uint32_t>(n);
-        } else if (a == "--serial") {
-            if (!needs("a text"))
-                return result;
-            if (value.size() != 8)
-                return fail("--serial: 8 characters expected, got '" + value + "'");
-            current().serial = value;
-        } else if (a == "--firmware") {
-            if (!needs("a revision"))
-                return result;
-            std::pair<std::uint8_t, std::uint8_t> fw;
-            if (!ToFirmware(value, fw))
-                return fail("--firmware: major.minor expected (e.g. 1.10), got '" + value + "'");
-            current().firmware = fw;
-        } else if (a == "--reboot-ms" || a == "--self-test-ms" || a == "--delay" || a == "--cut") {
-            if (!needs("a number"))
-                return result;
-            if (!ToInt(value, 0, 600000, n))
-                return fail(a + ": number 0..600000 expected, got '" + value + "'");
-            if (a == "--reboot-ms")
-                current().rebootMs = static_cast<int>(n);
-            else if (a == "--self-test-ms")
-                current().selfTestMs = static_cast<int>(n);
-            else if (a == "--delay")
-                current().faults.delayMs = static_cast<int>(n);
-            else
-                current().faults.cutBytes = static_cast<int>(n);
-        } else if (a == "--exception") {
-            if (!needs("a code"))
-                return result;
-            if (!ToInt(value, 1, 255, n))
-                return fail("--exception: code 1..255 expected, got '" + value + "'");
-            current().faults.exceptionCode = static_cast<int>(n);
-        } else if (a == "--exception-at") {
-            if (!needs("a register"))
-                return result;
-            if (!ToInt(value, 0, 65535, n))
-                return fail("--exception-at: register 0..65535 expected, got '" + value + "'");
-            current().faults.exceptionRegister = static_cast<int>(n);
-        } else if (a == "--corrupt") {
-            if (!needs("a probability"))
-                return result;
-            double p = 0;
-            if (!ToProbability(value, p))
-                return fail("--corrupt: probability 0..1 expected, got '" + value + "'");
-            current().faults.corruptProbability = p;
-        } else if (a == "--monit") {
-            if (!needs("NAME=RAW"))
-                return result;
-            std::pair<Monit, std::uint16_t> pin;
-            if (!ToMonitor(value, pin))
-                return fail("--monit: NAME=RAW expected (e.g. vin=40), got '" + value + "'");
-            current().pinnedMonitors.push_back(pin);
-        } else if (a == "--temperature") {
-            if (!needs("a temperature"))
-                return result;
-            float celsius = 0;
-            if (!ToCelsius(value, celsius))
-                return fail("--temperature: degrees expected, got '" + value + "'");
-            current().temperature = celsius;
-        } else if (a == "--strict-baud") {
-            o.bus.strictBaud = true;
-        } else if (a == "--strict-line-mode") {
-            o.bus.strictLineMode = true;
-        } else if (a == "--baud") {
-            if (!needs("a baud rate"))
-                return result;
-            if (value != "9600" && value != "19200" && value != "38400")
-                return fail("--baud: 9600, 19200 or 38400 expected, got '" + value + "'");
-            current().baudIndex = static_cast<std::uint8_t>(value == "9600" ? 0 : value == "19200" ? 1 : 2);
-        } else if (a == "--line-mode") {
-            if (!needs("a line mode"))
-                return result;
-            if (value != "none" && value != "even" && value != "odd")
-                return fail("--line-mode: none, even or odd expected, got '" + value + "'");
-            current().mode = value == "none" ? LineMode::None : value == "even" ? LineMode::Even : LineMode::Odd;
-        } else if (a == "--silent") {
-            current().faults.silent = true;
-        } else if (a == "--wrong-crc") {
-            current().faults.wrongCrc = true;
-        } else if (a == "--wrong-address") {
-            current().faults.wrongAddress = true;
-        } else if (a == "--ignore-writes") {
-            current().faults.ignoreWrites = true;
-        } else if (a == "--echo") {
-            current().faults.echo = true;
-        } else if (a == "--babble") {
-            current().faults.babble = true;
-        } else {
-            return fail("unknown option '" + a + "'");
-        }
-    }
-    if (!sawId)
-        o.sensors.push_back(common);
+    result.error = ReadOptions(Options(), args, reading, [](const std::string& option, const SimOption& row) {
+        return option + " needs " + row.extra.what;
+    });
+    if (result.error.empty() && reading.options.sensors.empty())
+        reading.options.sensors.push_back(reading.common);
+    result.options = std::move(reading.options);
     return result;
 }
 

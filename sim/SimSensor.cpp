@@ -1,5 +1,6 @@
 // Thread-safe public face of a simulated sensor.
 #include <algorithm>
+#include <type_traits>
 
 #include "SimSensorState.h"
 
@@ -10,6 +11,21 @@ std::size_t Index(Monit channel)
 {
     return static_cast<std::size_t>(channel);
 }
+
+// A field of a sensor's state, read or written under its mutex.
+template <typename State, typename T>
+T Get(const State& state, T State::*field)
+{
+    const std::lock_guard<std::mutex> lock(state.mutex);
+    return state.*field;
+}
+
+template <typename State, typename T>
+void Put(State& state, T State::*field, const std::type_identity_t<T>& value)
+{
+    const std::lock_guard<std::mutex> lock(state.mutex);
+    state.*field = value;
+}
 }  // namespace
 
 SimSensor::SimSensor(std::shared_ptr<State> state) : state_(std::move(state)) {}
@@ -19,33 +35,27 @@ SimSensor::~SimSensor() = default;
 
 std::uint8_t SimSensor::Address() const
 {
-    LOCK;
-    return state_->address;
+    return Get(*state_, &State::address);
 }
 void SimSensor::SetAddress(std::uint8_t address)
 {
-    LOCK;
-    state_->address = address;
+    Put(*state_, &State::address, address);
 }
 std::uint8_t SimSensor::BaudIndex() const
 {
-    LOCK;
-    return state_->baudIndex;
+    return Get(*state_, &State::baudIndex);
 }
 void SimSensor::SetBaudIndex(std::uint8_t index)
 {
-    LOCK;
-    state_->baudIndex = index;
+    Put(*state_, &State::baudIndex, index);
 }
 LineMode SimSensor::Mode() const
 {
-    LOCK;
-    return state_->mode;
+    return Get(*state_, &State::mode);
 }
 void SimSensor::SetMode(LineMode mode)
 {
-    LOCK;
-    state_->mode = mode;
+    Put(*state_, &State::mode, mode);
 }
 std::string SimSensor::Serial() const
 {
@@ -153,8 +163,7 @@ void SimSensor::ForceMonitor(Monit channel, std::optional<std::uint16_t> raw)
 
 void SimSensor::ForceTemperature(std::optional<float> celsius)
 {
-    LOCK;
-    state_->temperatureOverride = celsius;
+    Put(*state_, &State::temperatureOverride, celsius);
 }
 
 std::uint16_t SimSensor::NominalRaw(Monit channel)
@@ -180,18 +189,15 @@ void SimSensor::SetFaults(const SensorFaults& faults)
 }
 SensorFaults SimSensor::Faults() const
 {
-    LOCK;
-    return state_->faults;
+    return Get(*state_, &State::faults);
 }
 void SimSensor::SetRebootTime(std::chrono::milliseconds t)
 {
-    LOCK;
-    state_->rebootTime = t;
+    Put(*state_, &State::rebootTime, t);
 }
 void SimSensor::SetSelfTestTime(std::chrono::milliseconds t)
 {
-    LOCK;
-    state_->selfTestTime = t;
+    Put(*state_, &State::selfTestTime, t);
 }
 bool SimSensor::Rebooting() const
 {
@@ -222,18 +228,15 @@ int SimSensor::RequestCount() const
 
 int SimSensor::AnswerCount() const
 {
-    LOCK;
-    return state_->answers;
+    return Get(*state_, &State::answers);
 }
 int SimSensor::ResetCount() const
 {
-    LOCK;
-    return state_->resets;
+    return Get(*state_, &State::resets);
 }
 int SimSensor::SelfTestCount() const
 {
-    LOCK;
-    return state_->selfTests;
+    return Get(*state_, &State::selfTests);
 }
 
 void SimSensor::ClearCounters()

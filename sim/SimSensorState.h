@@ -76,6 +76,11 @@ struct SimSensor::State {
     // Executes a request PDU (function code first) and gives the answer PDU (an exception PDU
     // for a refused request). Counting, faults and silence are the caller's business.
     Bytes ExecuteLocked(const Bytes& pdu, Clock::time_point now);
+    // Its steps for the reads (0x03, 0x04, 0x41), a holding register write (0x06) and a system
+    // register write (0x42), given a pdu of five bytes: the function code and two words.
+    Bytes ReadLocked(const Bytes& pdu, Clock::time_point now);
+    Bytes WriteSingleLocked(const Bytes& pdu);
+    Bytes WriteSystemLocked(const Bytes& pdu);
 };
 
 // Converts a float register pair to its value.

@@ -4,6 +4,9 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "SimOptions.h"
 #include "SimTestProgram.h"
@@ -122,6 +125,110 @@ TEST(SimOptions, HelpListsEveryOption)
                                "--wrong-crc", "--wrong-address", "--exception", "--delay",        "--echo",
                                "--babble",    "--cut",           "--corrupt",   "--monit",        "--temperature"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
+}
+
+// Every option's message for a missing or refused value, word for word.
+TEST(SimOptions, RefusalMessages)
+{
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--id"}, "--id needs an address"},
+        {{"--id", "x"}, "--id: address 1..127 expected, got 'x'"},
+        {{"--id", "128"}, "--id: address 1..127 expected, got '128'"},
+        {{"--id", "1", "--id", "1"}, "--id: address 1 given twice"},
+        {{"--link"}, "--link needs a path"},
+        {{"--link", ""}, "--link: empty path"},
+        {{"--line-baud"}, "--line-baud needs a speed"},
+        {{"--line-baud", "fast"}, "--line-baud: speed expected, got 'fast'"},
+        {{"--line-baud", "49"}, "--line-baud: speed expected, got '49'"},
+        {{"--seed"}, "--seed needs a number"},
+        {{"--seed", "-1"}, "--seed: number expected, got '-1'"},
+        {{"--serial"}, "--serial needs a text"},
+        {{"--serial", "ABC"}, "--serial: 8 characters expected, got 'ABC'"},
+        {{"--firmware"}, "--firmware needs a revision"},
+        {{"--firmware", "1"}, "--firmware: major.minor expected (e.g. 1.10), got '1'"},
+        {{"--firmware", "1.300"}, "--firmware: major.minor expected (e.g. 1.10), got '1.300'"},
+        {{"--reboot-ms"}, "--reboot-ms needs a number"},
+        {{"--reboot-ms", "600001"}, "--reboot-ms: number 0..600000 expected, got '600001'"},
+        {{"--self-test-ms", "x"}, "--self-test-ms: number 0..600000 expected, got 'x'"},
+        {{"--delay", "-1"}, "--delay: number 0..600000 expected, got '-1'"},
+        {{"--self-test-ms"}, "--self-test-ms needs a number"},
+        {{"--delay"}, "--delay needs a number"},
+        {{"--cut"}, "--cut needs a number"},
+        {{"--cut", "1.5"}, "--cut: number 0..600000 expected, got '1.5'"},
+        {{"--exception"}, "--exception needs a code"},
+        {{"--exception", "0"}, "--exception: code 1..255 expected, got '0'"},
+        {{"--exception-at"}, "--exception-at needs a register"},
+        {{"--exception-at", "65536"}, "--exception-at: register 0..65535 expected, got '65536'"},
+        {{"--corrupt"}, "--corrupt needs a probability"},
+        {{"--corrupt", "2"}, "--corrupt: probability 0..1 expected, got '2'"},
+        {{"--corrupt", "x"}, "--corrupt: probability 0..1 expected, got 'x'"},
+        {{"--monit"}, "--monit needs NAME=RAW"},
+        {{"--monit", "vin"}, "--monit: NAME=RAW expected (e.g. vin=40), got 'vin'"},
+        {{"--monit", "vxx=3"}, "--monit: NAME=RAW expected (e.g. vin=40), got 'vxx=3'"},
+        {{"--monit", "vin=70000"}, "--monit: NAME=RAW expected (e.g. vin=40), got 'vin=70000'"},
+        {{"--temperature"}, "--temperature needs a temperature"},
+        {{"--temperature", "warm"}, "--temperature: degrees expected, got 'warm'"},
+        {{"--temperature", "1000"}, "--temperature: degrees expected, got '1000'"},
+        {{"--baud"}, "--baud needs a baud rate"},
+        {{"--baud", "57600"}, "--baud: 9600, 19200 or 38400 expected, got '57600'"},
+        {{"--line-mode"}, "--line-mode needs a line mode"},
+        {{"--line-mode", "mark"}, "--line-mode: none, even or odd expected, got 'mark'"},
+        {{"--frobnicate"}, "unknown option '--frobnicate'"},
+        {{"--silent", "3"}, "unknown option '3'"},
+        {{"--silent=1"}, "unknown option '--silent=1'"},
+        {{"--help", "--frobnicate"}, "unknown option '--frobnicate'"},
+        {{"--id=3"}, "unknown option '--id=3'"},
+        {{"-h", "x"}, "unknown option 'x'"},
+        {{"--id", "5", "--serial"}, "--serial needs a text"},
+    };
+    for (const auto& [args, message] : cases)
+        EXPECT_EQ(ParseOptions(args).error, message) << args[0];
+}
+
+// The help text, word for word.
+TEST(SimOptions, UsageTextKnownAnswer)
+{
+    EXPECT_EQ(UsageText(), R"(Usage: vantor-sim [options]
+Simulates Vantor sensors on one MODBUS RTU line carried by a pseudo-terminal, and runs
+until interrupted (SIGINT or SIGTERM).
+
+Line:
+  --id N               add a sensor at address N (1..127); repeatable; default one at 1
+  --link PATH          make PATH a symbolic link to the device (folders are created;
+                       the link is removed at exit)
+  --line-baud B        line speed for the end-of-frame silence (default: the speed the
+                       master sets on the device)
+  --seed N             seed of the simulated noise (default 1)
+  --strict-baud        a sensor hears only frames sent at its own baud rate (the
+                       speed the master set on the device)
+  --strict-line-mode   a sensor hears only frames sent in its own line mode (the
+                       stop bits and parity flag the master set on the device)
+  --help               show this text
+
+Sensor (for the last --id; before any --id: for every sensor):
+  --serial TEXT        serial number, 8 characters (default AB123456, AB123457, ...)
+  --firmware M.m       firmware revision (default 1.10)
+  --reboot-ms MS       silence after a reset (default 1500)
+  --self-test-ms MS    how long the self test shows in the status word (default 800)
+  --monit NAME=RAW     hold a monitoring raw value (isupply, vcell, vref, vin, vdd, vss,
+                       vout); out of its range it sets its status bit; repeatable
+  --temperature C      hold the temperature (outside -20..70 sets its status bit)
+  --baud B             the sensor's baud rate at start: 9600, 19200 (default) or 38400
+  --line-mode M        the line mode it talks in: none (default), even or odd
+
+Faults (per sensor, as above):
+  --silent             never answer
+  --wrong-crc          answer with a false CRC
+  --wrong-address      answer under another address
+  --exception CODE     answer every request with this exception code (1..255)
+  --exception-at REG   with --exception: only requests whose first register is REG
+  --delay MS           answer MS milliseconds late
+  --echo               echo every request (as an adapter that hears itself)
+  --babble             keep sending stray bytes: the line never falls silent
+  --cut N              drop the last N bytes of every answer
+  --corrupt P          garble each answer byte with probability P (0..1)
+  --ignore-writes      acknowledge register writes without storing them
+)");
 }
 
 fs::path TempDir(const std::string& name)
