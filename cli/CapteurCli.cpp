@@ -59,6 +59,14 @@ TReponse Reussie(const TReponse& rep)
     return rep;
 }
 
+// Register k of an answer that starts at register premier, or the failure of the read.
+TLu<std::uint16_t> Mot(const TReponse& rep, int premier, int k)
+{
+    if (rep.code != kResOk)
+        return {rep.code, 0};
+    return {kResOk, MotRegistre(rep.zone, premier, k)};
+}
+
 TLu<double> Flottant(const TRequete& r)
 {
     const TReponse rep = LitEntrees(r);
@@ -101,10 +109,7 @@ TLu<TMonitoring> LitMonitoring()
 
 TLu<std::uint16_t> LitEtat()
 {
-    const TReponse rep = LitEntrees({kLectureMonitoring.debut, 1});
-    if (rep.code != kResOk)
-        return {rep.code, 0};
-    return {kResOk, MotRegistre(rep.zone, 4, 4)};
+    return Mot(LitEntrees({kLectureMonitoring.debut, 1}), 4, 4);
 }
 
 TIdentite LitIdentite()
@@ -118,10 +123,7 @@ TIdentite LitIdentite()
 
 TLu<std::uint16_t> LitRegistre6()
 {
-    const TReponse rep = LitMaintien(kLectureBaudAdresse);
-    if (rep.code != kResOk)
-        return {rep.code, 0};
-    return {kResOk, MotRegistre(rep.zone, 6, 6)};
+    return Mot(LitMaintien(kLectureBaudAdresse), 6, 6);
 }
 
 TConfiguration LitConfiguration()
