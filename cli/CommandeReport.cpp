@@ -229,7 +229,7 @@ int CommandeReport(const TOptionsCli& o, TSortieCli& sortie)
 {
     InstalleInterruption();
     const std::string date = HorodatageIso(std::chrono::system_clock::now());
-    TReleve releve;
+    TReleve releve{};
     Releve(o, sortie, releve);
     sortie.FinProgres();
     if (Interrompu()) {
