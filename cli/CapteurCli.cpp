@@ -51,6 +51,22 @@ TReponse LitMaintien(const TRequete& r)
     return rep;
 }
 
+// The answer of a read that must succeed.
+TReponse Reussie(const TReponse& rep)
+{
+    if (rep.code != kResOk)
+        throw TEchecCli(rep.code);
+    return rep;
+}
+
+// Register k of an answer that starts at register premier, or the failure of the read.
+TLu<std::uint16_t> Mot(const TReponse& rep, int premier, int k)
+{
+    if (rep.code != kResOk)
+        return {rep.code, 0};
+    return {kResOk, MotRegistre(rep.zone, premier, k)};
+}
+
 TLu<double> Flottant(const TRequete& r)
 {
     const TReponse rep = LitEntrees(r);
@@ -93,55 +109,48 @@ TLu<TMonitoring> LitMonitoring()
 
 TLu<std::uint16_t> LitEtat()
 {
-    const TReponse rep = LitEntrees({kLectureMonitoring.debut, 1});
-    if (rep.code != kResOk)
-        return {rep.code, 0};
-    return {kResOk, MotRegistre(rep.zone, 4, 4)};
+    return Mot(LitEntrees({kLectureMonitoring.debut, 1}), 4, 4);
 }
 
 TIdentite LitIdentite()
 {
     TIdentite id;
-    const TReponse revision = LitEntrees(kLectureRevision);
-    if (revision.code != kResOk)
-        throw TEchecCli(revision.code);
+    const TReponse revision = Reussie(LitEntrees(kLectureRevision));
     id.revision = ChaineRevision(revision.zone[0], revision.zone[1]);
-    const TReponse serie = LitMaintien(kLectureNumSerie);
-    if (serie.code != kResOk)
-        throw TEchecCli(serie.code);
-    id.numSerie = ChaineNumSerie(serie.zone);
+    id.numSerie = ChaineNumSerie(Reussie(LitMaintien(kLectureNumSerie)).zone);
     return id;
 }
 
 TLu<std::uint16_t> LitRegistre6()
 {
-    const TReponse rep = LitMaintien(kLectureBaudAdresse);
-    if (rep.code != kResOk)
-        return {rep.code, 0};
-    return {kResOk, MotRegistre(rep.zone, 6, 6)};
+    return Mot(LitMaintien(kLectureBaudAdresse), 6, 6);
 }
 
 TConfiguration LitConfiguration()
 {
     TConfiguration c;
-    const TReponse filtre = LitMaintien(kLectureFiltre);
-    if (filtre.code != kResOk)
-        throw TEchecCli(filtre.code);
+    const TReponse filtre = Reussie(LitMaintien(kLectureFiltre));
     c.coefB = ValeurFlottante(filtre.zone, filtre.nbOctets);
     const TResultCode verdict = FrequenceDeB(c.coefB, c.filtreHz);
     if (verdict != kResOk)
         throw TEchecCli(verdict);
 
-    const TReponse fifo = LitMaintien(kLectureFifo);
-    if (fifo.code != kResOk)
-        throw TEchecCli(fifo.code);
-    c.diviseurFifo = fifo.zone[0];
+    c.diviseurFifo = Reussie(LitMaintien(kLectureFifo)).zone[0];
     c.fifoHz = FrequenceFifo(c.diviseurFifo);
 
     c.registre6 = Exige(LitRegistre6());
     c.baudCapteur = kBaudsCapteur[static_cast<std::size_t>(EntreeBaudLue(static_cast<std::uint8_t>(c.registre6 >> 8)))];
     c.adresse = AdresseLue(static_cast<std::uint8_t>(c.registre6 & 0xFF));
     return c;
+}
+
+TFicheCapteur LitFiche(const TOptionsCli& options)
+{
+    const TLigneOuverte ligne(options);
+    TFicheCapteur fiche;
+    fiche.identite = LitIdentite();
+    fiche.configuration = LitConfiguration();
+    return fiche;
 }
 
 TResultCode EcritFiltre(double frequence)
@@ -175,6 +184,12 @@ TResultCode EnvoieCommande(std::uint8_t fonction)
             return ExceptionToResultCode(zone[1]);
         return kResOk;
     });
+}
+
+bool Registre6Refuse(TResultCode code)
+{
+    const bool exception = code <= kResExcFunction && code >= kResExcDevice;
+    return code != kResOk && (exception || code == kResIoError);
 }
 
 TResultCode Sonde()

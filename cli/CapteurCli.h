@@ -7,6 +7,7 @@
 #include <string>
 
 #include "EchecCli.h"
+#include "OptionsCli.h"
 #include "TypesKorvane.h"
 
 struct TIdentite {
@@ -41,11 +42,22 @@ TIdentite LitIdentite();
 TConfiguration LitConfiguration();
 TLu<std::uint16_t> LitRegistre6();
 
+// Identity and configuration together, the port held open for these reads only.
+struct TFicheCapteur {
+    TIdentite identite;
+    TConfiguration configuration;
+};
+TFicheCapteur LitFiche(const TOptionsCli& options);
+
 // Filter coefficients A, B, C into system registers 64..69, one word per request; stops at
 // the first failure and gives its code.
 TResultCode EcritFiltre(double frequence);
 TResultCode EcritFifo(std::uint8_t diviseur);
 TResultCode EcritRegistre6(std::uint8_t indexBaud, std::uint8_t adresse);
+// Whether the answer to a write of register 6 is final: a refusal (an exception) or a port that
+// failed. A missing or garbled answer may come from a sensor that switched to its new address
+// or rate before answering: the read-back decides.
+bool Registre6Refuse(TResultCode code);
 
 // A one-byte PDU of the sensor's own (self test, reset): the driver's code, or the code of the
 // exception the sensor answered with.

@@ -101,112 +101,152 @@ struct TEchecEtape {
     TResultCode code = kResOk;
 };
 
+// What the record is made of, gathered step by step.
+struct TReleve {
+    TJson identite, configuration, monitoring, enregistrement, autoTest;
+    std::uint16_t etat = 0;
+    std::optional<TEchecEtape> echec;  // the first step that failed
+};
+
+struct TVerdicts {
+    bool etatSain = false;
+    bool autoTestReussi = false;
+    bool enregistrementReussi = false;
+    bool reussi = false;
+};
+
+// Opens the line and reads identity, configuration and one monitoring reading; each step runs
+// only while every earlier one succeeded, and the first failure is kept.
+void LitCapteur(const TOptionsCli& o, TSortieCli& sortie, std::optional<TLigneOuverte>& ligne, TReleve& releve)
+{
+    int numero = 0;
+    const auto etape = [&](const char* operation, const std::function<void()>& action) {
+        if (releve.echec)
+            return;
+        sortie.Progres(std::string("report: ") + operation + " (" + Pourcent(kPartAvant * numero++ / 4.0) + ")");
+        try {
+            action();
+        } catch (const TEchecCli& e) {
+            releve.echec = TEchecEtape{operation, e.what(), e.Code()};
+        }
+    };
+    TIdentite lue;
+    etape("opening the port", [&] { ligne.emplace(o); });
+    etape("reading the identity", [&] {
+        lue = LitIdentite();
+        releve.identite = JsonIdentite(lue);
+    });
+    etape("reading the configuration", [&] { releve.configuration = JsonReglages(lue, LitConfiguration()); });
+    etape("reading the monitoring values", [&] {
+        const TMonitoring m = Exige(LitMonitoring());
+        releve.etat = m.etat;
+        releve.monitoring = JsonMonitoring(m);
+    });
+}
+
+// The self test's part of the record; a failure of the line is its error.
+TJson AutoTestRapport(TSortieCli& sortie)
+{
+    sortie.Progres("report: self test (" + Pourcent(kPartAvant + kPartEnregistrement) + ")");
+    try {
+        const TAutoTest t = LanceAutoTest(kDelaiAutoTest);
+        return {
+            {"pass", t.reussi}, {"bits_seen", t.vu}, {"duration_ms", t.duree.count()}, {"status", TexteMot(t.etat)}};
+    } catch (const TEchecCli& e) {
+        return {{"pass", false}, {"bits_seen", false}, {"duration_ms", 0}, {"status", ""}, {"error", e.what()}};
+    }
+}
+
+// Every step of the record, the line held open for them; the recording and the self test only
+// when the sensor answered the reads, and the self test only when the recording was not
+// interrupted.
+void Releve(const TOptionsCli& o, TSortieCli& sortie, TReleve& releve)
+{
+    std::optional<TLigneOuverte> ligne;
+    LitCapteur(o, sortie, ligne, releve);
+    if (releve.echec)
+        return;
+    releve.enregistrement = Enregistre(o.secondes, sortie);
+    if (!Interrompu())
+        releve.autoTest = AutoTestRapport(sortie);
+}
+
+TVerdicts Verdicts(const TReleve& r)
+{
+    TVerdicts v;
+    v.etatSain = !r.echec && EtatSain(r.etat);
+    v.autoTestReussi = !r.echec && r.autoTest["pass"].get<bool>();
+    // A recording in which not one read of a measurement succeeded says nothing of the sensor.
+    v.enregistrementReussi = !r.echec && r.enregistrement["statistics"]["acceleration_g"]["count"].get<long long>() > 0
+                             && r.enregistrement["statistics"]["temperature_c"]["count"].get<long long>() > 0;
+    v.reussi = v.etatSain && v.autoTestReussi && v.enregistrementReussi;
+    return v;
+}
+
+TJson Document(const TOptionsCli& o, const std::string& date, const TReleve& r, const TVerdicts& v)
+{
+    TJson rapport{{"record", "Vantor commissioning record"},
+                  {"date", date},
+                  {"note", Utf8Valide(o.note)},
+                  {"line", JsonLigne(o)},
+                  {"identity", r.identite},
+                  {"configuration", r.configuration},
+                  {"monitoring", r.monitoring},
+                  {"self_test", r.autoTest},
+                  {"recording", r.enregistrement},
+                  {"line_health", JsonStatsLigne(StatsLigne())},
+                  {"verdict",
+                   {{"pass", v.reussi},
+                    {"status_pass", v.etatSain},
+                    {"self_test_pass", v.autoTestReussi},
+                    {"recording_pass", v.enregistrementReussi}}}};
+    if (r.echec)
+        rapport["failure"] = {
+            {"operation", r.echec->operation}, {"message", Utf8Valide(r.echec->message)}, {"code", r.echec->code}};
+    return rapport;
+}
+
+// The command's failure, when the sensor failed a step or a check.
+void Conclut(const TReleve& r, const TVerdicts& v)
+{
+    if (r.echec)
+        throw TEchecCli(r.echec->operation + ": " + r.echec->message, r.echec->code);
+    if (v.reussi)
+        return;
+    std::string raison;
+    if (!v.etatSain)
+        raison = "status bits set (" + BitsActifs(r.etat) + ")";
+    if (!v.autoTestReussi)
+        raison += std::string(raison.empty() ? "" : ", ") + "self test failed";
+    if (!v.enregistrementReussi)
+        raison += std::string(raison.empty() ? "" : ", ") + "no measurement read while recording";
+    throw TEchecCli("sensor failed: " + raison);
+}
+
 }  // namespace
 
 int CommandeReport(const TOptionsCli& o, TSortieCli& sortie)
 {
     InstalleInterruption();
     const std::string date = HorodatageIso(std::chrono::system_clock::now());
-
-    // Each step runs only while every earlier one succeeded; the first failure is kept.
-    std::optional<TEchecEtape> echec;
-    int numero = 0;
-    const auto etape = [&](const char* operation, const std::function<void()>& action) {
-        if (echec)
-            return;
-        sortie.Progres(std::string("report: ") + operation + " (" + Pourcent(kPartAvant * numero++ / 4.0) + ")");
-        try {
-            action();
-        } catch (const TEchecCli& e) {
-            echec = TEchecEtape{operation, e.what(), e.Code()};
-        }
-    };
-
-    TJson identite, configuration, monitoring, enregistrement, autoTest;
-    std::uint16_t etat = 0;
-    std::optional<TLigneOuverte> ligne;
-    TIdentite lue;
-    etape("opening the port", [&] { ligne.emplace(o); });
-    etape("reading the identity", [&] {
-        lue = LitIdentite();
-        identite = JsonIdentite(lue);
-    });
-    etape("reading the configuration", [&] { configuration = JsonReglages(lue, LitConfiguration()); });
-    etape("reading the monitoring values", [&] {
-        const TMonitoring m = Exige(LitMonitoring());
-        etat = m.etat;
-        monitoring = JsonMonitoring(m);
-    });
-    if (!echec) {
-        enregistrement = Enregistre(o.secondes, sortie);
-        if (Interrompu()) {
-            ligne.reset();
-            sortie.Erreur("interrupted, no record written");
-            return kSortieInterrompue;
-        }
-        sortie.Progres("report: self test (" + Pourcent(kPartAvant + kPartEnregistrement) + ")");
-        try {
-            const TAutoTest t = LanceAutoTest(kDelaiAutoTest);
-            autoTest = {{"pass", t.reussi},
-                        {"bits_seen", t.vu},
-                        {"duration_ms", t.duree.count()},
-                        {"status", TexteMot(t.etat)}};
-        } catch (const TEchecCli& e) {
-            autoTest = {{"pass", false}, {"bits_seen", false}, {"duration_ms", 0}, {"status", ""}, {"error", e.what()}};
-        }
-    }
-    ligne.reset();
+    TReleve releve{};
+    Releve(o, sortie, releve);
     sortie.FinProgres();
     if (Interrompu()) {
         sortie.Erreur("interrupted, no record written");
         return kSortieInterrompue;
     }
 
-    const bool etatSain = !echec && EtatSain(etat);
-    const bool autoTestReussi = !echec && autoTest["pass"].get<bool>();
-    // A recording in which not one read of a measurement succeeded says nothing of the sensor.
-    const bool enregistrementReussi = !echec
-                                      && enregistrement["statistics"]["acceleration_g"]["count"].get<long long>() > 0
-                                      && enregistrement["statistics"]["temperature_c"]["count"].get<long long>() > 0;
-    const bool reussi = etatSain && autoTestReussi && enregistrementReussi;
-    TJson rapport{{"record", "Vantor commissioning record"},
-                  {"date", date},
-                  {"note", Utf8Valide(o.note)},
-                  {"line", JsonLigne(o)},
-                  {"identity", identite},
-                  {"configuration", configuration},
-                  {"monitoring", monitoring},
-                  {"self_test", autoTest},
-                  {"recording", enregistrement},
-                  {"line_health", JsonStatsLigne(StatsLigne())},
-                  {"verdict",
-                   {{"pass", reussi},
-                    {"status_pass", etatSain},
-                    {"self_test_pass", autoTestReussi},
-                    {"recording_pass", enregistrementReussi}}}};
-    if (echec)
-        rapport["failure"] = {
-            {"operation", echec->operation}, {"message", Utf8Valide(echec->message)}, {"code", echec->code}};
-
+    const TVerdicts verdicts = Verdicts(releve);
+    const TJson rapport = Document(o, date, releve, verdicts);
     EcritFichier(o.sortie, o.json ? rapport.dump(2) + "\n" : HtmlRapport(rapport));
-
     if (o.sortie != "-") {
         if (sortie.Json())
-            sortie.Ecrit(TJson{{"command", "report"}, {"out", Utf8Valide(o.sortie)}, {"pass", reussi}});
+            sortie.Ecrit(TJson{{"command", "report"}, {"out", Utf8Valide(o.sortie)}, {"pass", verdicts.reussi}});
         else
-            sortie.Ligne("record written to " + TexteAffichable(Utf8Valide(o.sortie)) + ": " + sortie.Verdict(reussi));
+            sortie.Ligne("record written to " + TexteAffichable(Utf8Valide(o.sortie)) + ": "
+                         + sortie.Verdict(verdicts.reussi));
     }
-    if (echec)
-        throw TEchecCli(echec->operation + ": " + echec->message, echec->code);
-    if (!reussi) {
-        std::string raison;
-        if (!etatSain)
-            raison = "status bits set (" + BitsActifs(etat) + ")";
-        if (!autoTestReussi)
-            raison += std::string(raison.empty() ? "" : ", ") + "self test failed";
-        if (!enregistrementReussi)
-            raison += std::string(raison.empty() ? "" : ", ") + "no measurement read while recording";
-        throw TEchecCli("sensor failed: " + raison);
-    }
+    Conclut(releve, verdicts);
     return 0;
 }

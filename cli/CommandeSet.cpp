@@ -3,7 +3,7 @@
 // address share holding register 6 and go last in one read-modify-write, after which the line
 // follows the sensor to its new address and rate for the read-back.
 #include <cmath>
-#include <optional>
+#include <vector>
 
 #include "CapteurCli.h"
 #include "ChaineMesure.h"
@@ -19,11 +19,6 @@ namespace {
 // truncated binary32 values, which moves the cut-off by far less than this.
 constexpr double kToleranceFiltre = 1e-3;
 
-bool EstException(TResultCode code)
-{
-    return code <= kResExcFunction && code >= kResExcDevice;
-}
-
 int IndexBaud(int baud)
 {
     for (std::size_t i = 0; i < kBaudsCapteur.size(); ++i)
@@ -32,78 +27,104 @@ int IndexBaud(int baud)
     return -1;
 }
 
-}  // namespace
+// What set wrote, as the sensor is to hold it, and where it answers afterwards.
+struct TEcrit {
+    std::uint8_t diviseur = 0;
+    bool registre6 = false;  // baud rate or address written
+    std::uint16_t registre6Voulu = 0;
+    int id = 0;
+};
 
-int CommandeSet(const TOptionsCli& o, TSortieCli& sortie)
+// Filter and FIFO rate, at the address and rate in force.
+void EcritFiltreEtFifo(const TOptionsCli& o, TEcrit& ecrit)
 {
-    std::optional<TLigneOuverte> ligne(std::in_place, o);
-
     if (o.filtre) {
         const TResultCode code = EcritFiltre(*o.filtre);
         if (code != kResOk)
             throw TEchecCli(code);  // the registers already written keep their new values
     }
-    std::uint8_t diviseur = 0;
     if (o.fifo) {
-        diviseur = DiviseurFifo(*o.fifo);
-        const TResultCode code = EcritFifo(diviseur);
+        ecrit.diviseur = DiviseurFifo(*o.fifo);
+        const TResultCode code = EcritFifo(ecrit.diviseur);
         if (code != kResOk)
             throw TEchecCli(code);
     }
+}
 
-    int id = o.id;
-    std::uint16_t registre6Voulu = 0;
-    const bool registre6 = o.baudCapteur || o.adresse;
-    if (registre6) {
-        const std::uint16_t avant = Exige(LitRegistre6());
-        const auto haut = static_cast<std::uint8_t>(o.baudCapteur ? IndexBaud(*o.baudCapteur) : avant >> 8);
-        const auto bas = static_cast<std::uint8_t>(o.adresse ? *o.adresse : avant & 0xFF);
-        registre6Voulu = static_cast<std::uint16_t>(haut << 8 | bas);
-        const TResultCode code = EcritRegistre6(haut, bas);
-        // A refusal is final. A missing or garbled answer may come from a sensor that switched
-        // to its new address or rate before answering: the read-back decides.
-        if (code != kResOk && (EstException(code) || code == kResIoError))
-            throw TEchecCli(code);
-        if (o.adresse && *o.adresse != o.id) {
-            id = *o.adresse;
-            ChangeIdentifiant(id);
-        }
-        if (o.baudCapteur && *o.baudCapteur != o.baud)
-            ChangeBaudLigne(CodeBaud(*o.baudCapteur));
+// Baud rate and address in one read-modify-write of register 6, the line following the sensor.
+void EcritBaudEtAdresse(const TOptionsCli& o, TEcrit& ecrit)
+{
+    ecrit.registre6 = true;
+    const std::uint16_t avant = Exige(LitRegistre6());
+    const auto haut = static_cast<std::uint8_t>(o.baudCapteur ? IndexBaud(*o.baudCapteur) : avant >> 8);
+    const auto bas = static_cast<std::uint8_t>(o.adresse ? *o.adresse : avant & 0xFF);
+    ecrit.registre6Voulu = static_cast<std::uint16_t>(haut << 8 | bas);
+    const TResultCode code = EcritRegistre6(haut, bas);
+    if (Registre6Refuse(code))
+        throw TEchecCli(code);
+    if (o.adresse && *o.adresse != o.id) {
+        ecrit.id = *o.adresse;
+        ChangeIdentifiant(ecrit.id);
     }
+    if (o.baudCapteur && *o.baudCapteur != o.baud)
+        ChangeBaudLigne(CodeBaud(*o.baudCapteur));
+}
 
-    const TConfiguration relu = LitConfiguration();
-    ligne.reset();
-
+// The settings read back otherwise than written.
+std::vector<std::string> Ecarts(const TOptionsCli& o, const TEcrit& ecrit, const TConfiguration& relu)
+{
     std::vector<std::string> ecarts;
     if (o.filtre && std::fabs(relu.filtreHz - *o.filtre) > kToleranceFiltre)
         ecarts.push_back("filter " + ChaineMesure(relu.filtreHz, 3) + " Hz instead of " + ChaineMesure(*o.filtre, 3));
-    if (o.fifo && relu.diviseurFifo != diviseur)
+    if (o.fifo && relu.diviseurFifo != ecrit.diviseur)
         ecarts.push_back("fifo " + ChaineMesure(relu.fifoHz, 3) + " Hz instead of "
-                         + ChaineMesure(FrequenceFifo(diviseur), 3));
-    if (registre6 && relu.registre6 != registre6Voulu)
-        ecarts.push_back("register 6 " + TexteMot(relu.registre6) + " instead of " + TexteMot(registre6Voulu));
+                         + ChaineMesure(FrequenceFifo(ecrit.diviseur), 3));
+    if (ecrit.registre6 && relu.registre6 != ecrit.registre6Voulu)
+        ecarts.push_back("register 6 " + TexteMot(relu.registre6) + " instead of " + TexteMot(ecrit.registre6Voulu));
+    return ecarts;
+}
 
+TJson JsonSet(const TOptionsCli& o, const TEcrit& ecrit, const TConfiguration& relu, bool accord)
+{
+    TJson valeurs = TJson::object();
+    if (o.filtre)
+        valeurs["filter_hz"] = *o.filtre;
+    if (o.fifo)
+        valeurs["fifo_hz"] = FrequenceFifo(ecrit.diviseur);
+    if (o.baudCapteur)
+        valeurs["sensor_baud"] = *o.baudCapteur;
+    if (o.adresse)
+        valeurs["address"] = *o.adresse;
+    TJson doc{{"command", "set"},
+              {"line", JsonLigne(o)},
+              {"written", valeurs},
+              {"read_back", JsonConfiguration(relu)},
+              {"match", accord}};
+    if (ecrit.registre6) {
+        doc["line"]["id"] = ecrit.id;
+        doc["line"]["baud"] = o.baudCapteur ? *o.baudCapteur : o.baud;
+    }
+    return doc;
+}
+
+}  // namespace
+
+int CommandeSet(const TOptionsCli& o, TSortieCli& sortie)
+{
+    TEcrit ecrit;
+    ecrit.id = o.id;
+    TConfiguration relu;
+    {
+        const TLigneOuverte ligne(o);
+        EcritFiltreEtFifo(o, ecrit);
+        if (o.baudCapteur || o.adresse)
+            EcritBaudEtAdresse(o, ecrit);
+        relu = LitConfiguration();
+    }
+
+    const std::vector<std::string> ecarts = Ecarts(o, ecrit, relu);
     if (sortie.Json()) {
-        TJson ecrit = TJson::object();
-        if (o.filtre)
-            ecrit["filter_hz"] = *o.filtre;
-        if (o.fifo)
-            ecrit["fifo_hz"] = FrequenceFifo(diviseur);
-        if (o.baudCapteur)
-            ecrit["sensor_baud"] = *o.baudCapteur;
-        if (o.adresse)
-            ecrit["address"] = *o.adresse;
-        TJson doc{{"command", "set"},
-                  {"line", JsonLigne(o)},
-                  {"written", ecrit},
-                  {"read_back", JsonConfiguration(relu)},
-                  {"match", ecarts.empty()}};
-        if (registre6) {
-            doc["line"]["id"] = id;
-            doc["line"]["baud"] = o.baudCapteur ? *o.baudCapteur : o.baud;
-        }
-        sortie.Ecrit(doc);
+        sortie.Ecrit(JsonSet(o, ecrit, relu, ecarts.empty()));
     } else {
         for (const auto& l : LignesConfiguration(relu))
             sortie.Ligne(l);

@@ -102,6 +102,86 @@ std::string TexteEchantillon(const TEchantillon& e)
     return ligne;
 }
 
+// What the polling has seen so far.
+struct TBilan {
+    long long nombre = 0;   // samples taken
+    long long reussis = 0;  // reads of a sensor of which at least one value came
+    TResultCode dernierEchec = kResOk;
+};
+
+// One sample: every sensor read in turn.
+std::vector<TEchantillon> Echantillonne(const std::vector<int>& ids, TBilan& bilan)
+{
+    std::vector<TEchantillon> echantillons;
+    for (const int id : ids) {
+        if (ids.size() > 1)
+            ChangeIdentifiant(id);
+        TEchantillon e;
+        e.acceleration = LitAcceleration();
+        e.temperature = LitTemperature();
+        e.monitoring = LitMonitoring();
+        if (!e.Vide())
+            ++bilan.reussis;
+        if (!e.Complet())
+            bilan.dernierEchec = e.PremierEchec();
+        echantillons.push_back(e);
+    }
+    ++bilan.nombre;
+    return echantillons;
+}
+
+std::string RangCsv(const std::string& horodatage, const std::vector<TEchantillon>& echantillons)
+{
+    std::string rang = horodatage;
+    for (const auto& e : echantillons)
+        AjouteCsv(rang, e);
+    return rang + "\r\n";
+}
+
+// One sensor's values at the top level; several sensors' in a list.
+TJson JsonRang(const std::string& horodatage, const std::vector<int>& ids,
+               const std::vector<TEchantillon>& echantillons)
+{
+    TJson doc{{"time", horodatage}};
+    if (ids.size() == 1) {
+        doc.update(JsonEchantillon(echantillons[0]));
+        return doc;
+    }
+    doc["sensors"] = TJson::array();
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        TJson capteur{{"id", ids[i]}};
+        capteur.update(JsonEchantillon(echantillons[i]));
+        doc["sensors"].push_back(capteur);
+    }
+    return doc;
+}
+
+std::string TexteRang(const std::string& horodatage, const std::vector<int>& ids,
+                      const std::vector<TEchantillon>& echantillons)
+{
+    std::string texte = horodatage;
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        texte += (ids.size() > 1 ? "  #" + std::to_string(ids[i]) + " " : std::string("  "))
+                 + TexteEchantillon(echantillons[i]);
+    return texte;
+}
+
+std::string TexteProgres(const TOptionsCli& o, long long nombre)
+{
+    return "watch: " + std::to_string(nombre) + (o.nombre ? " of " + std::to_string(o.nombre) : std::string())
+           + " samples" + (o.csv.empty() ? std::string() : ", " + std::to_string(nombre) + " rows written");
+}
+
+// Waits until the next sample is due, one period after the start of the previous one.
+void AttendsProchain(THorloge::time_point& prochain, std::chrono::milliseconds periode)
+{
+    prochain += periode;
+    const auto maintenant = THorloge::now();
+    if (prochain < maintenant)
+        prochain = maintenant;  // a late sample does not make the next ones come in a burst
+    Attends(std::chrono::duration_cast<std::chrono::milliseconds>(prochain - maintenant));
+}
+
 }  // namespace
 
 int CommandeWatch(const TOptionsCli& o, TSortieCli& sortie)
@@ -115,69 +195,25 @@ int CommandeWatch(const TOptionsCli& o, TSortieCli& sortie)
     InstalleInterruption();
     const TLigneOuverte ligne(o);
 
-    long long nombre = 0, reussis = 0;
-    TResultCode dernierEchec = kResOk;
-    const auto periode = std::chrono::milliseconds(o.periodeMs);
+    TBilan bilan;
     auto prochain = THorloge::now();
-    while (!Interrompu() && (o.nombre == 0 || nombre < o.nombre)) {
+    while (!Interrompu() && (o.nombre == 0 || bilan.nombre < o.nombre)) {
         const std::string horodatage = HorodatageIso(std::chrono::system_clock::now());
-        std::vector<TEchantillon> echantillons;
-        for (const int id : ids) {
-            if (ids.size() > 1)
-                ChangeIdentifiant(id);
-            TEchantillon e;
-            e.acceleration = LitAcceleration();
-            e.temperature = LitTemperature();
-            e.monitoring = LitMonitoring();
-            if (!e.Vide())
-                ++reussis;
-            if (!e.Complet())
-                dernierEchec = e.PremierEchec();
-            echantillons.push_back(e);
-        }
-        ++nombre;
-
-        if (csv.Ouvert()) {
-            std::string rang = horodatage;
-            for (const auto& e : echantillons)
-                AjouteCsv(rang, e);
-            csv.Ecrit(rang + "\r\n");
-        }
-        if (sortie.Json()) {
-            TJson doc{{"time", horodatage}};
-            if (ids.size() == 1) {
-                doc.update(JsonEchantillon(echantillons[0]));
-            } else {
-                doc["sensors"] = TJson::array();
-                for (std::size_t i = 0; i < ids.size(); ++i) {
-                    TJson capteur{{"id", ids[i]}};
-                    capteur.update(JsonEchantillon(echantillons[i]));
-                    doc["sensors"].push_back(capteur);
-                }
-            }
-            sortie.Ecrit(doc);
-        } else {
-            std::string texte = horodatage;
-            for (std::size_t i = 0; i < ids.size(); ++i)
-                texte += (ids.size() > 1 ? "  #" + std::to_string(ids[i]) + " " : std::string("  "))
-                         + TexteEchantillon(echantillons[i]);
-            sortie.Ligne(texte);
-        }
-
-        sortie.Progres("watch: " + std::to_string(nombre)
-                       + (o.nombre ? " of " + std::to_string(o.nombre) : std::string()) + " samples"
-                       + (o.csv.empty() ? std::string() : ", " + std::to_string(nombre) + " rows written"));
-        if (o.nombre != 0 && nombre >= o.nombre)
+        const std::vector<TEchantillon> echantillons = Echantillonne(ids, bilan);
+        if (csv.Ouvert())
+            csv.Ecrit(RangCsv(horodatage, echantillons));
+        if (sortie.Json())
+            sortie.Ecrit(JsonRang(horodatage, ids, echantillons));
+        else
+            sortie.Ligne(TexteRang(horodatage, ids, echantillons));
+        sortie.Progres(TexteProgres(o, bilan.nombre));
+        if (o.nombre != 0 && bilan.nombre >= o.nombre)
             break;
-        prochain += periode;
-        const auto maintenant = THorloge::now();
-        if (prochain < maintenant)
-            prochain = maintenant;  // a late sample does not make the next ones come in a burst
-        Attends(std::chrono::duration_cast<std::chrono::milliseconds>(prochain - maintenant));
+        AttendsProchain(prochain, std::chrono::milliseconds(o.periodeMs));
     }
     sortie.FinProgres();
     csv.Ferme();
-    if (reussis == 0 && nombre > 0)
-        throw TEchecCli(dernierEchec);
+    if (bilan.reussis == 0 && bilan.nombre > 0)
+        throw TEchecCli(bilan.dernierEchec);
     return 0;
 }

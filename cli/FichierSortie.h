@@ -5,11 +5,22 @@
 // written directly as it stands, never replaced. Any write error ends the command with status 1.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 // Writes the whole content to the path under the rule above; "-" is standard output.
 void EcritFichier(const std::string& chemin, const std::string& contenu);
+
+// A regular target (or one that does not exist yet) is replaced through a temporary beside it,
+// ".NAME.N.part" for a number N drawn (at random for EcritFichier): the temporary is created only
+// where nothing stands under its name (a file or link found there is left alone and another N
+// drawn), written whole, then renamed over the target, and removed on any failure.
+using TTirage = std::function<std::uint32_t()>;
+std::string NomProvisoire(const std::string& nomCible, std::uint32_t tirage);
+// That replacement alone, with the draws of N taken from tirage.
+void RemplaceFichier(const std::string& cible, const std::string& contenu, const TTirage& tirage);
 
 // A file written piece by piece (CSV rows, log lines), each piece flushed at once.
 class TFichierFlux {

@@ -18,18 +18,123 @@ namespace {
 struct TDescription {
     TCommande commande;
     const char* nom;
-    bool ligne;  // talks to a sensor: --port and the line options apply
+    bool ligne;        // talks to a sensor: --port and the line options apply
+    const char* aide;  // the head of its help
 };
+
+// The head of each command's help: usage and what it does (the options follow, generated).
+const char* const kAidePorts =
+    "Usage: vantor-cli ports [--json]\n"
+    "       vantor-cli ports assign COMn DEVICE|rfc2217://HOST:PORT|tcp://HOST:PORT\n"
+    "       vantor-cli ports unassign COMn\n"
+    "Lists the serial devices of this machine: path, /dev/serial/by-id name, driver, USB\n"
+    "vendor:product and product text, whether you may open it (and how to fix it when\n"
+    "not), whether it is busy, and the COMn names that point at it.\n"
+    "\n"
+    "COMn names are the links com1, com2, ... of the folder 'dosdevices' beside the\n"
+    "program (and beside AppVantor, which shares the folder). 'assign' makes COMn a\n"
+    "link to DEVICE, through its stable /dev/serial/by-id name when it has one;\n"
+    "'unassign' removes the link. A serial server's name is written into the link as\n"
+    "it stands, and the list tells whether that server answers.\n";
+
+const char* const kAideScan =
+    "Usage: vantor-cli scan --port P [--from 1] [--to 127] [line options]\n"
+    "Tries every address from --from to --to with a read of input register 0,\n"
+    "the port held open, 10 ms apart, and lists the addresses that answer.\n"
+    "Progress goes to standard error on a terminal; Ctrl+C stops the scan\n"
+    "after the address being tried, lists what was found and exits 130.\n";
+
+const char* const kAideInfo =
+    "Usage: vantor-cli info --port P --id N [line options]\n"
+    "Reads the firmware revision, serial number, filter cut-off, FIFO rate and\n"
+    "the sensor's own baud rate and address.\n";
+
+const char* const kAideRead =
+    "Usage: vantor-cli read --port P --id N [line options]\n"
+    "Reads acceleration (g), temperature (degrees C), the status word with\n"
+    "each bit named by its LED caption, and the seven monitoring values.\n";
+
+const char* const kAideWatch =
+    "Usage: vantor-cli watch --port P --id N[,N...] [--every MS] [--count K] [--csv FILE]\n"
+    "Reads the measurements every MS milliseconds (default 1000, at least 10)\n"
+    "from each sensor of --id in turn (--id 1,5,17), the port held open,\n"
+    "until K samples were taken (default: until interrupted with Ctrl+C).\n"
+    "--csv writes every sample with an ISO 8601 UTC time stamp to FILE, one\n"
+    "column group per sensor; the file is complete when the command ends. A\n"
+    "failed read shows 'err' and polling goes on; the exit status is 1 only\n"
+    "when no read of any sensor succeeded.\n";
+
+const char* const kAideSet =
+    "Usage: vantor-cli set --port P --id N [--filter HZ] [--fifo HZ]\n"
+    "                     [--sensor-baud 9600|19200|38400] [--address A]\n"
+    "Writes the given settings as the window writes them, then reads every\n"
+    "setting back (at the new address and baud rate) and reports what the\n"
+    "sensor holds. --filter is 0.1..10 Hz; --fifo must be 50/n Hz for a\n"
+    "divider n of 1..256; --address is 1..127. A read-back that differs\n"
+    "from what was written is an error (exit status 1).\n";
+
+const char* const kAideSelfTest =
+    "Usage: vantor-cli selftest --port P --id N [--timeout MS]\n"
+    "Starts the self test, then reads the status word until its bits 4-7\n"
+    "(the 'sensitive elmnt test' bits of the high byte) clear: pass, or\n"
+    "until MS milliseconds passed (default 5000): fail, exit status 1.\n";
+
+const char* const kAideReset =
+    "Usage: vantor-cli reset --port P --id N [--wait] [--timeout MS]\n"
+    "Resets the sensor. With --wait, reads it until it answers again and\n"
+    "reports how long that took (at most MS milliseconds, default 10000).\n";
+
+const char* const kAideReport =
+    "Usage: vantor-cli report --port P --id N --out FILE [--seconds S] [--note TEXT]\n"
+    "       vantor-cli report --port P --id N --json [--out FILE|-] ...\n"
+    "Writes one self-contained commissioning record to FILE: identity,\n"
+    "configuration, monitoring values and status bits with a pass or fail,\n"
+    "the self-test result, date and time, the port settings, the note, and a\n"
+    "plot of acceleration and temperature recorded over S seconds (default\n"
+    "10, at most 3600). With --json the record is written as JSON instead of\n"
+    "HTML (to standard output without --out, or with --out -). The record\n"
+    "also holds the configuration as 'config save' writes it, statistics of\n"
+    "the recording and the line's health (transactions, failures by kind,\n"
+    "response times). A sensor that fails gets its record, saying which\n"
+    "operation failed and why, and exit status 1.\n";
+
+const char* const kAideFind =
+    "Usage: vantor-cli find --port P [--all] [--from 1] [--to 127] [--json]\n"
+    "Finds a sensor whose baud rate, line mode and address are unknown. Tries\n"
+    "the sensor's own baud rates first (19200, its factory rate, then 9600 and\n"
+    "38400), then the driver's others (57600, 4800, 2400), each with the line\n"
+    "modes none, even and odd; at each, reads input register 0 at addresses\n"
+    "--from to --to as scan does, the port held open. Stops at the first sensor found\n"
+    "(--all: tries every setting) and prints the options to reach it.\n"
+    "Exit status 1 when no sensor answered.\n";
+
+const char* const kAideConfig =
+    "Usage: vantor-cli config save --port P --id N --out FILE\n"
+    "       vantor-cli config diff FILE --port P --id N\n"
+    "       vantor-cli config apply FILE --port P --id N [--dry-run]\n"
+    "save writes the sensor's filter, FIFO rate, baud rate and address as JSON,\n"
+    "with its firmware revision and serial number for the record. diff lists\n"
+    "the settings of FILE the sensor holds otherwise. apply writes only those\n"
+    "(address and baud rate last, the line following the sensor to them), then\n"
+    "reads every setting back; a setting that differs from FILE is an error\n"
+    "(exit status 1) naming the setting and both values. --dry-run says what\n"
+    "would be written and writes nothing. A setting missing from FILE is left\n"
+    "as it is.\n";
 
 const std::vector<TDescription>& Descriptions()
 {
     static const std::vector<TDescription> kDescriptions = {
-        {TCommande::Ports, "ports", false},      {TCommande::Scan, "scan", true},
-        {TCommande::Info, "info", true},         {TCommande::Read, "read", true},
-        {TCommande::Watch, "watch", true},       {TCommande::Set, "set", true},
-        {TCommande::SelfTest, "selftest", true}, {TCommande::Reset, "reset", true},
-        {TCommande::Report, "report", true},     {TCommande::Find, "find", true},
-        {TCommande::Config, "config", true},
+        {TCommande::Ports, "ports", false, kAidePorts},
+        {TCommande::Scan, "scan", true, kAideScan},
+        {TCommande::Info, "info", true, kAideInfo},
+        {TCommande::Read, "read", true, kAideRead},
+        {TCommande::Watch, "watch", true, kAideWatch},
+        {TCommande::Set, "set", true, kAideSet},
+        {TCommande::SelfTest, "selftest", true, kAideSelfTest},
+        {TCommande::Reset, "reset", true, kAideReset},
+        {TCommande::Report, "report", true, kAideReport},
+        {TCommande::Find, "find", true, kAideFind},
+        {TCommande::Config, "config", true, kAideConfig},
     };
     return kDescriptions;
 }
@@ -138,14 +243,38 @@ std::string LitId(const std::string& valeur, TOptionsCli& o)
     return "";
 }
 
+// The message of a refused value: "--every: 10..86400000 milliseconds expected, got '5'".
+std::string Refus(const std::string& attendu, const std::string& valeur)
+{
+    return attendu + " expected, got '" + valeur + "'";
+}
+
+// An integer of bas..haut into champ, or the message saying what was expected instead.
+template <class T>
+std::string LitEntier(const std::string& valeur, long long bas, long long haut, const std::string& attendu, T& champ)
+{
+    long long n = 0;
+    if (!Entier(valeur, bas, haut, n))
+        return Refus(attendu, valeur);
+    champ = static_cast<T>(n);
+    return "";
+}
+
+// A real of bas..haut (fixed notation) into champ, or the message saying what was expected.
+template <class T>
+std::string LitReel(const std::string& valeur, double bas, double haut, const std::string& attendu, T& champ)
+{
+    double x = 0.0;
+    if (!Reel(valeur, x) || x < bas || x > haut)
+        return Refus(attendu, valeur);
+    champ = x;
+    return "";
+}
+
 // An address 1..127 into champ, or the error message naming the option.
 std::string LitAdresse(const char* nom, const std::string& valeur, int& champ)
 {
-    long long n = 0;
-    if (!Entier(valeur, kAdresseMin, kAdresseMax, n))
-        return std::string(nom) + ": address 1..127 expected, got '" + valeur + "'";
-    champ = static_cast<int>(n);
-    return "";
+    return LitEntier(valeur, kAdresseMin, kAdresseMax, std::string(nom) + ": address 1..127", champ);
 }
 
 std::string LitFichier(const char* nom, const std::string& valeur, std::string& champ)
@@ -156,224 +285,178 @@ std::string LitFichier(const char* nom, const std::string& valeur, std::string& 
     return "";
 }
 
-// Every option of every command, in the order of the help texts.
-const std::vector<TOption>& Options()
+// A flag: it sets its field.
+template <bool TOptionsCli::*champ>
+std::string Active(const std::string&, TOptionsCli& o)
 {
-    using C = TCommande;
-    static const std::vector<TOption> kOptions = {
-        {"--port",
-         "P",
-         "COM1, COM2, ... (as the window names ports), a device\n"
-         "path, or a serial server: rfc2217://HOST:PORT,\n"
-         "tcp://HOST:PORT; required",
-         TPortee::Ligne,
-         {},
-         LitPort},
-        {"--baud", "B", "2400, 4800, 9600, 19200 (default), 38400 or 57600", TPortee::Ligne, {}, LitBaud},
-        {"--parity",
-         "P",
-         "even, odd or none (default); even and odd use two\n"
-         "stop bits",
-         TPortee::Ligne,
-         {},
-         LitParite},
-        {"--log",
-         "FILE",
-         "one JSON line per transaction on the line into FILE:\n"
-         "time, operation, address, register or function,\n"
-         "result code, duration",
-         TPortee::Ligne,
-         {},
-         [](const std::string& v, TOptionsCli& o) { return LitFichier("--log", v, o.journal); }},
-        {"--id",
-         "N",
-         "the sensor's address, 1..127 (watch: a list, 1,5,17)",
-         TPortee::Commandes,
-         {C::Info, C::Read, C::Watch, C::Set, C::SelfTest, C::Reset, C::Report, C::Config},
-         LitId},
-        {"--from",
-         "A",
-         "the first address tried, 1..127 (default 1)",
-         TPortee::Commandes,
-         {C::Scan, C::Find},
-         [](const std::string& v, TOptionsCli& o) { return LitAdresse("--from", v, o.de); }},
-        {"--to",
-         "A",
-         "the last address tried, 1..127 (default 127)",
-         TPortee::Commandes,
-         {C::Scan, C::Find},
-         [](const std::string& v, TOptionsCli& o) { return LitAdresse("--to", v, o.a); }},
-        {"--every",
-         "MS",
-         "milliseconds between samples, 10..86400000 (default 1000)",
-         TPortee::Commandes,
-         {C::Watch},
-         [](const std::string& v, TOptionsCli& o) {
-             long long n = 0;
-             if (!Entier(v, 10, 86400000, n))
-                 return "--every: 10..86400000 milliseconds expected, got '" + v + "'";
-             o.periodeMs = static_cast<int>(n);
-             return std::string();
-         }},
-        {"--count",
-         "K",
-         "stop after K samples (default: until interrupted)",
-         TPortee::Commandes,
-         {C::Watch},
-         [](const std::string& v, TOptionsCli& o) {
-             long long n = 0;
-             if (!Entier(v, 1, 1000000000, n))
-                 return "--count: a number of samples (at least 1) expected, got '" + v + "'";
-             o.nombre = n;
-             return std::string();
-         }},
-        {"--csv",
-         "FILE",
-         "every sample into FILE as CSV",
-         TPortee::Commandes,
-         {C::Watch},
-         [](const std::string& v, TOptionsCli& o) { return LitFichier("--csv", v, o.csv); }},
-        {"--filter",
-         "HZ",
-         "filter cut-off, 0.1..10 Hz",
-         TPortee::Commandes,
-         {C::Set},
-         [](const std::string& v, TOptionsCli& o) {
-             double x = 0.0;
-             if (!Reel(v, x) || x < kFiltreMin || x > kFiltreMax)
-                 return "--filter: cut-off 0.1..10 Hz expected, got '" + v + "'";
-             o.filtre = x;
-             return std::string();
-         }},
-        {"--fifo",
-         "HZ",
-         "FIFO rate, 50/n Hz for n of 1..256",
-         TPortee::Commandes,
-         {C::Set},
-         [](const std::string& v, TOptionsCli& o) {
-             double x = 0.0;
-             if (!Reel(v, x) || x < kFifoMin || x > kFifoMax)
-                 return "--fifo: rate 0.1..50 Hz expected, got '" + v + "'";
-             o.fifo = x;
-             return std::string();
-         }},
-        {"--sensor-baud",
-         "B",
-         "the sensor's baud rate: 9600, 19200 or 38400",
-         TPortee::Commandes,
-         {C::Set},
-         [](const std::string& v, TOptionsCli& o) {
-             const int entree = EntreeBaudDeTexte(v);
-             if (entree < 0)
-                 return "--sensor-baud: 9600, 19200 or 38400 expected, got '" + v + "'";
-             o.baudCapteur = kBaudsCapteur[static_cast<std::size_t>(entree)];
-             return std::string();
-         }},
-        {"--address",
-         "A",
-         "the sensor's new address, 1..127",
-         TPortee::Commandes,
-         {C::Set},
-         [](const std::string& v, TOptionsCli& o) {
-             int adresse = 0;
-             std::string erreur = LitAdresse("--address", v, adresse);
-             if (erreur.empty())
-                 o.adresse = adresse;
-             return erreur;
-         }},
-        {"--wait",
-         nullptr,
-         "wait until the sensor answers again",
-         TPortee::Commandes,
-         {C::Reset},
-         [](const std::string&, TOptionsCli& o) {
-             o.attendre = true;
-             return std::string();
-         }},
-        {"--timeout",
-         "MS",
-         "at most MS milliseconds, 1..3600000\n"
-         "(default: selftest 5000, reset 10000)",
-         TPortee::Commandes,
-         {C::SelfTest, C::Reset},
-         [](const std::string& v, TOptionsCli& o) {
-             long long n = 0;
-             if (!Entier(v, 1, 3600000, n))
-                 return "--timeout: 1..3600000 milliseconds expected, got '" + v + "'";
-             o.delaiMs = static_cast<int>(n);
-             return std::string();
-         }},
-        {"--out",
-         "FILE",
-         "the file written (report --json: - for standard output)",
-         TPortee::Commandes,
-         {C::Report, C::Config},
-         [](const std::string& v, TOptionsCli& o) { return LitFichier("--out", v, o.sortie); }},
-        {"--seconds",
-         "S",
-         "seconds of recording, 0.1..3600 (default 10)",
-         TPortee::Commandes,
-         {C::Report},
-         [](const std::string& v, TOptionsCli& o) {
-             double x = 0.0;
-             if (!Reel(v, x) || x < 0.1 || x > 3600.0)
-                 return "--seconds: 0.1..3600 expected, got '" + v + "'";
-             o.secondes = x;
-             return std::string();
-         }},
-        {"--note",
-         "TEXT",
-         "a note written into the record",
-         TPortee::Commandes,
-         {C::Report},
-         [](const std::string& v, TOptionsCli& o) {
-             o.note = v;
-             return std::string();
-         }},
-        {"--all",
-         nullptr,
-         "try every setting, not only until the first sensor found",
-         TPortee::Commandes,
-         {C::Find},
-         [](const std::string&, TOptionsCli& o) {
-             o.tous = true;
-             return std::string();
-         }},
-        {"--dry-run",
-         nullptr,
-         "say what would be written, write nothing (config apply)",
-         TPortee::Commandes,
-         {C::Config},
-         [](const std::string&, TOptionsCli& o) {
-             o.essai = true;
-             return std::string();
-         }},
-        {"--json",
-         nullptr,
-         "machine-readable output",
-         TPortee::Toutes,
-         {},
-         [](const std::string&, TOptionsCli& o) {
-             o.json = true;
-             return std::string();
-         }},
-        {"--help",
-         nullptr,
-         "help of the command (also -h)",
-         TPortee::Toutes,
-         {},
-         [](const std::string&, TOptionsCli& o) {
-             o.aide = true;
-             return std::string();
-         },
-         "-h"},
-    };
-    return kOptions;
+    o.*champ = true;
+    return "";
 }
+
+// The readers of the options of one command, each with its range and its message.
+std::string LitDe(const std::string& v, TOptionsCli& o)
+{
+    return LitAdresse("--from", v, o.de);
+}
+
+std::string LitA(const std::string& v, TOptionsCli& o)
+{
+    return LitAdresse("--to", v, o.a);
+}
+
+std::string LitPeriode(const std::string& v, TOptionsCli& o)
+{
+    return LitEntier(v, 10, 86400000, "--every: 10..86400000 milliseconds", o.periodeMs);
+}
+
+std::string LitNombre(const std::string& v, TOptionsCli& o)
+{
+    return LitEntier(v, 1, 1000000000, "--count: a number of samples (at least 1)", o.nombre);
+}
+
+std::string LitDelai(const std::string& v, TOptionsCli& o)
+{
+    return LitEntier(v, 1, 3600000, "--timeout: 1..3600000 milliseconds", o.delaiMs);
+}
+
+std::string LitFiltre(const std::string& v, TOptionsCli& o)
+{
+    return LitReel(v, kFiltreMin, kFiltreMax, "--filter: cut-off 0.1..10 Hz", o.filtre);
+}
+
+std::string LitFifo(const std::string& v, TOptionsCli& o)
+{
+    return LitReel(v, kFifoMin, kFifoMax, "--fifo: rate 0.1..50 Hz", o.fifo);
+}
+
+std::string LitSecondes(const std::string& v, TOptionsCli& o)
+{
+    return LitReel(v, 0.1, 3600.0, "--seconds: 0.1..3600", o.secondes);
+}
+
+std::string LitBaudCapteur(const std::string& v, TOptionsCli& o)
+{
+    const int entree = EntreeBaudDeTexte(v);
+    if (entree < 0)
+        return Refus("--sensor-baud: 9600, 19200 or 38400", v);
+    o.baudCapteur = kBaudsCapteur[static_cast<std::size_t>(entree)];
+    return "";
+}
+
+std::string LitNouvelleAdresse(const std::string& v, TOptionsCli& o)
+{
+    int adresse = 0;
+    std::string erreur = LitAdresse("--address", v, adresse);
+    if (erreur.empty())
+        o.adresse = adresse;
+    return erreur;
+}
+
+std::string LitNote(const std::string& v, TOptionsCli& o)
+{
+    o.note = v;
+    return "";
+}
+
+using C = TCommande;
+
+// Every option of every command, in the order of the help texts: name, value placeholder (none
+// for a flag), help, scope, commands (for TPortee::Commandes), reader, short name.
+const std::vector<TOption> kOptions = {
+    {"--port",
+     "P",
+     "COM1, COM2, ... (as the window names ports), a device\n"
+     "path, or a serial server: rfc2217://HOST:PORT,\n"
+     "tcp://HOST:PORT; required",
+     TPortee::Ligne,
+     {},
+     LitPort},
+    {"--baud", "B", "2400, 4800, 9600, 19200 (default), 38400 or 57600", TPortee::Ligne, {}, LitBaud},
+    {"--parity",
+     "P",
+     "even, odd or none (default); even and odd use two\n"
+     "stop bits",
+     TPortee::Ligne,
+     {},
+     LitParite},
+    {"--log",
+     "FILE",
+     "one JSON line per transaction on the line into FILE:\n"
+     "time, operation, address, register or function,\n"
+     "result code, duration",
+     TPortee::Ligne,
+     {},
+     [](const std::string& v, TOptionsCli& o) { return LitFichier("--log", v, o.journal); }},
+    {"--id",
+     "N",
+     "the sensor's address, 1..127 (watch: a list, 1,5,17)",
+     TPortee::Commandes,
+     {C::Info, C::Read, C::Watch, C::Set, C::SelfTest, C::Reset, C::Report, C::Config},
+     LitId},
+    {"--from", "A", "the first address tried, 1..127 (default 1)", TPortee::Commandes, {C::Scan, C::Find}, LitDe},
+    {"--to", "A", "the last address tried, 1..127 (default 127)", TPortee::Commandes, {C::Scan, C::Find}, LitA},
+    {"--every",
+     "MS",
+     "milliseconds between samples, 10..86400000 (default 1000)",
+     TPortee::Commandes,
+     {C::Watch},
+     LitPeriode},
+    {"--count", "K", "stop after K samples (default: until interrupted)", TPortee::Commandes, {C::Watch}, LitNombre},
+    {"--csv",
+     "FILE",
+     "every sample into FILE as CSV",
+     TPortee::Commandes,
+     {C::Watch},
+     [](const std::string& v, TOptionsCli& o) { return LitFichier("--csv", v, o.csv); }},
+    {"--filter", "HZ", "filter cut-off, 0.1..10 Hz", TPortee::Commandes, {C::Set}, LitFiltre},
+    {"--fifo", "HZ", "FIFO rate, 50/n Hz for n of 1..256", TPortee::Commandes, {C::Set}, LitFifo},
+    {"--sensor-baud",
+     "B",
+     "the sensor's baud rate: 9600, 19200 or 38400",
+     TPortee::Commandes,
+     {C::Set},
+     LitBaudCapteur},
+    {"--address", "A", "the sensor's new address, 1..127", TPortee::Commandes, {C::Set}, LitNouvelleAdresse},
+    {"--wait",
+     nullptr,
+     "wait until the sensor answers again",
+     TPortee::Commandes,
+     {C::Reset},
+     Active<&TOptionsCli::attendre>},
+    {"--timeout",
+     "MS",
+     "at most MS milliseconds, 1..3600000\n"
+     "(default: selftest 5000, reset 10000)",
+     TPortee::Commandes,
+     {C::SelfTest, C::Reset},
+     LitDelai},
+    {"--out",
+     "FILE",
+     "the file written (report --json: - for standard output)",
+     TPortee::Commandes,
+     {C::Report, C::Config},
+     [](const std::string& v, TOptionsCli& o) { return LitFichier("--out", v, o.sortie); }},
+    {"--seconds", "S", "seconds of recording, 0.1..3600 (default 10)", TPortee::Commandes, {C::Report}, LitSecondes},
+    {"--note", "TEXT", "a note written into the record", TPortee::Commandes, {C::Report}, LitNote},
+    {"--all",
+     nullptr,
+     "try every setting, not only until the first sensor found",
+     TPortee::Commandes,
+     {C::Find},
+     Active<&TOptionsCli::tous>},
+    {"--dry-run",
+     nullptr,
+     "say what would be written, write nothing (config apply)",
+     TPortee::Commandes,
+     {C::Config},
+     Active<&TOptionsCli::essai>},
+    {"--json", nullptr, "machine-readable output", TPortee::Toutes, {}, Active<&TOptionsCli::json>},
+    {"--help", nullptr, "help of the command (also -h)", TPortee::Toutes, {}, Active<&TOptionsCli::aide>, "-h"},
+};
 
 const TOption* Option(const std::string& nom)
 {
-    for (const auto& option : Options())
+    for (const auto& option : kOptions)
         if (nom == option.nom || (option.alias && nom == option.alias))
             return &option;
     return nullptr;
@@ -412,7 +495,7 @@ std::string LignesOptions(const std::vector<const TOption*>& options)
 std::vector<const TOption*> Choisies(std::initializer_list<TPortee> portees, TCommande commande)
 {
     std::vector<const TOption*> choisies;
-    for (const auto& option : Options()) {
+    for (const auto& option : kOptions) {
         if (std::find(portees.begin(), portees.end(), option.portee) == portees.end())
             continue;
         if (option.portee == TPortee::Commandes
@@ -421,6 +504,145 @@ std::vector<const TOption*> Choisies(std::initializer_list<TPortee> portees, TCo
         choisies.push_back(&option);
     }
     return choisies;
+}
+
+// The command line sorted: the command and its words, the options with a value, the flags.
+struct TLigneTriee {
+    std::vector<std::pair<const TOption*, std::string>> donnees;  // options with their values
+    std::set<const TOption*> drapeaux;  // in the table's order: the pointers are into one vector
+};
+
+// Sorts one word that is neither an option nor a value: the command, or one of its words.
+std::string TrieMot(const std::string& a, TOptionsCli& o)
+{
+    if (o.commande == TCommande::Aucune) {
+        for (const auto& d : Descriptions())
+            if (a == d.nom)
+                o.commande = d.commande;
+        if (o.commande == TCommande::Aucune)
+            return "unknown command '" + a + "'";
+    } else if (o.commande == TCommande::Ports || o.commande == TCommande::Config) {
+        o.arguments.push_back(a);
+    } else {
+        return "unexpected argument '" + a + "'";
+    }
+    return "";
+}
+
+// Sorts the words of the command line; the error message, or "".
+std::string Trie(const std::vector<std::string>& arguments, TOptionsCli& o, TLigneTriee& triee)
+{
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        const TOption* option = Option(a);
+        if (option && option->valeur) {
+            if (i + 1 >= arguments.size())
+                return a + " needs a value";
+            for (const auto& donnee : triee.donnees)
+                if (donnee.first == option)
+                    return a + " given twice";
+            triee.donnees.emplace_back(option, arguments[++i]);
+        } else if (option) {
+            triee.drapeaux.insert(option);
+        } else if (a.size() > 1 && a[0] == '-' && a.rfind("--", 0) == 0) {
+            return "unknown option '" + a + "'";
+        } else {
+            std::string erreur = TrieMot(a, o);
+            if (!erreur.empty())
+                return erreur;
+        }
+    }
+    return "";
+}
+
+// Reads the command's own flags and every option with a value, once each applies to it.
+std::string LitOptions(const TLigneTriee& triee, const TDescription& d, TOptionsCli& o)
+{
+    for (const TOption* drapeau : triee.drapeaux)
+        if (!SApplique(*drapeau, d))
+            return std::string(drapeau->nom) + " does not apply to " + d.nom;
+    for (const TOption* drapeau : triee.drapeaux)
+        if (drapeau->portee != TPortee::Toutes)
+            drapeau->lecture("", o);
+    for (const auto& [option, valeur] : triee.donnees) {
+        if (!SApplique(*option, d))
+            return std::string(option->nom) + " does not apply to " + d.nom;
+        std::string erreur = option->lecture(valeur, o);
+        if (!erreur.empty())
+            return erreur;
+    }
+    return "";
+}
+
+// Only 50 / n Hz can be stored: refuses a rate the sensor would hold as another one.
+std::string VerifieFifo(const TLigneTriee& triee, const TOptionsCli& o)
+{
+    const double tenu = FrequenceFifo(DiviseurFifo(*o.fifo));
+    if (std::fabs(tenu - *o.fifo) <= 5e-4)
+        return "";
+    std::string texteFifo;  // as typed
+    for (const auto& [option, valeur] : triee.donnees)
+        if (std::string_view(option->nom) == "--fifo")
+            texteFifo = valeur;
+    const int n = DiviseurFifo(*o.fifo) == 0 ? 256 : DiviseurFifo(*o.fifo);
+    char texte[160];
+    std::snprintf(texte, sizeof texte, "--fifo: %s Hz cannot be stored; the nearest rate is 50/%d = %.3f Hz",
+                  texteFifo.c_str(), n, tenu);
+    return texte;
+}
+
+std::string VerifieConfig(const TOptionsCli& o)
+{
+    const auto& v = o.arguments;
+    const bool sauve = v.size() == 1 && v[0] == "save";
+    const bool compare = v.size() == 2 && (v[0] == "diff" || v[0] == "apply");
+    if (!sauve && !compare)
+        return "config: 'config save', 'config diff FILE' or 'config apply FILE' expected";
+    if (sauve && o.sortie.empty())
+        return "config save: --out is missing";
+    if (!sauve && !o.sortie.empty())
+        return "--out does not apply to config " + v[0];
+    if (o.essai && v[0] != "apply")
+        return "--dry-run does not apply to config " + v[0];
+    return "";
+}
+
+std::string VerifiePorts(const TOptionsCli& o)
+{
+    const auto& v = o.arguments;
+    const bool liste = v.empty();
+    const bool assigne = v.size() == 3 && v[0] == "assign";
+    const bool libere = v.size() == 2 && v[0] == "unassign";
+    if (!liste && !assigne && !libere)
+        return "ports: 'ports', 'ports assign COMn DEVICE' or 'ports unassign COMn' expected";
+    if (!liste && NumeroCom(v[1]) == 0)
+        return "ports: COMn expected (COM1, COM2, ...), got '" + v[1] + "'";
+    return "";
+}
+
+// The checks of the options together, once each was read.
+std::string VerifieEnsemble(const TLigneTriee& triee, const TDescription& d, TOptionsCli& o)
+{
+    if (d.ligne && o.port.empty())
+        return std::string(d.nom) + ": --port is missing";
+    if (SApplique(*Option("--id"), d) && o.id == 0)
+        return std::string(d.nom) + ": --id is missing";
+    if ((o.commande == TCommande::Scan || o.commande == TCommande::Find) && o.de > o.a)
+        return std::string(d.nom) + ": --from must not be above --to";
+    if (o.commande == TCommande::Set && !o.filtre && !o.fifo && !o.baudCapteur && !o.adresse)
+        return "set: nothing to write (--filter, --fifo, --sensor-baud or --address)";
+    if (o.commande == TCommande::Set && o.fifo)
+        return VerifieFifo(triee, o);
+    if (o.commande == TCommande::Report && o.sortie.empty()) {
+        if (!o.json)
+            return "report: --out is missing";
+        o.sortie = "-";  // the JSON record on standard output
+    }
+    if (o.commande == TCommande::Config)
+        return VerifieConfig(o);
+    if (o.commande == TCommande::Ports)
+        return VerifiePorts(o);
+    return "";
 }
 
 const char* const kAideGeneraleTete =
@@ -486,232 +708,33 @@ std::string NomCommande(TCommande commande)
 
 std::string TexteAide(TCommande commande)
 {
-    switch (commande) {
-    case TCommande::Aucune: return AideGenerale();
-    case TCommande::Ports:
-        return std::string(
-                   "Usage: vantor-cli ports [--json]\n"
-                   "       vantor-cli ports assign COMn DEVICE|rfc2217://HOST:PORT|tcp://HOST:PORT\n"
-                   "       vantor-cli ports unassign COMn\n"
-                   "Lists the serial devices of this machine: path, /dev/serial/by-id name, driver, USB\n"
-                   "vendor:product and product text, whether you may open it (and how to fix it when\n"
-                   "not), whether it is busy, and the COMn names that point at it.\n"
-                   "\n"
-                   "COMn names are the links com1, com2, ... of the folder 'dosdevices' beside the\n"
-                   "program (and beside AppVantor, which shares the folder). 'assign' makes COMn a\n"
-                   "link to DEVICE, through its stable /dev/serial/by-id name when it has one;\n"
-                   "'unassign' removes the link. A serial server's name is written into the link as\n"
-                   "it stands, and the list tells whether that server answers.\n")
-               + AideOptions(commande);
-    case TCommande::Scan:
-        return std::string(
-                   "Usage: vantor-cli scan --port P [--from 1] [--to 127] [line options]\n"
-                   "Tries every address from --from to --to with a read of input register 0,\n"
-                   "the port held open, 10 ms apart, and lists the addresses that answer.\n"
-                   "Progress goes to standard error on a terminal; Ctrl+C stops the scan\n"
-                   "after the address being tried, lists what was found and exits 130.\n")
-               + AideOptions(commande);
-    case TCommande::Info:
-        return std::string(
-                   "Usage: vantor-cli info --port P --id N [line options]\n"
-                   "Reads the firmware revision, serial number, filter cut-off, FIFO rate and\n"
-                   "the sensor's own baud rate and address.\n")
-               + AideOptions(commande);
-    case TCommande::Read:
-        return std::string(
-                   "Usage: vantor-cli read --port P --id N [line options]\n"
-                   "Reads acceleration (g), temperature (degrees C), the status word with\n"
-                   "each bit named by its LED caption, and the seven monitoring values.\n")
-               + AideOptions(commande);
-    case TCommande::Watch:
-        return std::string(
-                   "Usage: vantor-cli watch --port P --id N[,N...] [--every MS] [--count K] [--csv FILE]\n"
-                   "Reads the measurements every MS milliseconds (default 1000, at least 10)\n"
-                   "from each sensor of --id in turn (--id 1,5,17), the port held open,\n"
-                   "until K samples were taken (default: until interrupted with Ctrl+C).\n"
-                   "--csv writes every sample with an ISO 8601 UTC time stamp to FILE, one\n"
-                   "column group per sensor; the file is complete when the command ends. A\n"
-                   "failed read shows 'err' and polling goes on; the exit status is 1 only\n"
-                   "when no read of any sensor succeeded.\n")
-               + AideOptions(commande);
-    case TCommande::Set:
-        return std::string(
-                   "Usage: vantor-cli set --port P --id N [--filter HZ] [--fifo HZ]\n"
-                   "                     [--sensor-baud 9600|19200|38400] [--address A]\n"
-                   "Writes the given settings as the window writes them, then reads every\n"
-                   "setting back (at the new address and baud rate) and reports what the\n"
-                   "sensor holds. --filter is 0.1..10 Hz; --fifo must be 50/n Hz for a\n"
-                   "divider n of 1..256; --address is 1..127. A read-back that differs\n"
-                   "from what was written is an error (exit status 1).\n")
-               + AideOptions(commande);
-    case TCommande::SelfTest:
-        return std::string(
-                   "Usage: vantor-cli selftest --port P --id N [--timeout MS]\n"
-                   "Starts the self test, then reads the status word until its bits 4-7\n"
-                   "(the 'sensitive elmnt test' bits of the high byte) clear: pass, or\n"
-                   "until MS milliseconds passed (default 5000): fail, exit status 1.\n")
-               + AideOptions(commande);
-    case TCommande::Reset:
-        return std::string(
-                   "Usage: vantor-cli reset --port P --id N [--wait] [--timeout MS]\n"
-                   "Resets the sensor. With --wait, reads it until it answers again and\n"
-                   "reports how long that took (at most MS milliseconds, default 10000).\n")
-               + AideOptions(commande);
-    case TCommande::Report:
-        return std::string(
-                   "Usage: vantor-cli report --port P --id N --out FILE [--seconds S] [--note TEXT]\n"
-                   "       vantor-cli report --port P --id N --json [--out FILE|-] ...\n"
-                   "Writes one self-contained commissioning record to FILE: identity,\n"
-                   "configuration, monitoring values and status bits with a pass or fail,\n"
-                   "the self-test result, date and time, the port settings, the note, and a\n"
-                   "plot of acceleration and temperature recorded over S seconds (default\n"
-                   "10, at most 3600). With --json the record is written as JSON instead of\n"
-                   "HTML (to standard output without --out, or with --out -). The record\n"
-                   "also holds the configuration as 'config save' writes it, statistics of\n"
-                   "the recording and the line's health (transactions, failures by kind,\n"
-                   "response times). A sensor that fails gets its record, saying which\n"
-                   "operation failed and why, and exit status 1.\n")
-               + AideOptions(commande);
-    case TCommande::Find:
-        return std::string(
-                   "Usage: vantor-cli find --port P [--all] [--from 1] [--to 127] [--json]\n"
-                   "Finds a sensor whose baud rate, line mode and address are unknown. Tries\n"
-                   "the sensor's own baud rates first (19200, its factory rate, then 9600 and\n"
-                   "38400), then the driver's others (57600, 4800, 2400), each with the line\n"
-                   "modes none, even and odd; at each, reads input register 0 at addresses\n"
-                   "--from to --to as scan does, the port held open. Stops at the first sensor found\n"
-                   "(--all: tries every setting) and prints the options to reach it.\n"
-                   "Exit status 1 when no sensor answered.\n")
-               + AideOptions(commande);
-    case TCommande::Config:
-        return std::string(
-                   "Usage: vantor-cli config save --port P --id N --out FILE\n"
-                   "       vantor-cli config diff FILE --port P --id N\n"
-                   "       vantor-cli config apply FILE --port P --id N [--dry-run]\n"
-                   "save writes the sensor's filter, FIFO rate, baud rate and address as JSON,\n"
-                   "with its firmware revision and serial number for the record. diff lists\n"
-                   "the settings of FILE the sensor holds otherwise. apply writes only those\n"
-                   "(address and baud rate last, the line following the sensor to them), then\n"
-                   "reads every setting back; a setting that differs from FILE is an error\n"
-                   "(exit status 1) naming the setting and both values. --dry-run says what\n"
-                   "would be written and writes nothing. A setting missing from FILE is left\n"
-                   "as it is.\n")
-               + AideOptions(commande);
-    }
-    return AideGenerale();
+    const TDescription* d = Description(commande);
+    if (d == nullptr)
+        return AideGenerale();
+    return d->aide + AideOptions(commande);
 }
 
 TAnalyseCli AnalyseOptions(const std::vector<std::string>& arguments)
 {
     TAnalyseCli analyse;
     TOptionsCli& o = analyse.options;
-    auto echec = [&](std::string message) {
-        analyse.erreur = std::move(message);
+    TLigneTriee triee;
+    analyse.erreur = Trie(arguments, o, triee);
+    if (!analyse.erreur.empty())
         return analyse;
-    };
-
-    std::vector<std::pair<const TOption*, std::string>> donnees;  // options with their values
-    std::set<const TOption*> drapeaux;  // in the table's order: the pointers are into one vector
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& a = arguments[i];
-        const TOption* option = Option(a);
-        if (option && option->valeur) {
-            if (i + 1 >= arguments.size())
-                return echec(a + " needs a value");
-            for (const auto& donnee : donnees)
-                if (donnee.first == option)
-                    return echec(a + " given twice");
-            donnees.emplace_back(option, arguments[++i]);
-        } else if (option) {
-            drapeaux.insert(option);
-        } else if (a.size() > 1 && a[0] == '-' && a.rfind("--", 0) == 0) {
-            return echec("unknown option '" + a + "'");
-        } else if (o.commande == TCommande::Aucune) {
-            for (const auto& d : Descriptions())
-                if (a == d.nom)
-                    o.commande = d.commande;
-            if (o.commande == TCommande::Aucune)
-                return echec("unknown command '" + a + "'");
-        } else if (o.commande == TCommande::Ports || o.commande == TCommande::Config) {
-            o.arguments.push_back(a);
-        } else {
-            return echec("unexpected argument '" + a + "'");
-        }
-    }
-
     // The flags of every command (--help, --json) first: help needs no command.
-    for (const TOption* drapeau : drapeaux)
+    for (const TOption* drapeau : triee.drapeaux)
         if (drapeau->portee == TPortee::Toutes)
             drapeau->lecture("", o);
     if (o.aide)
         return analyse;
-    if (o.commande == TCommande::Aucune)
-        return echec("no command given");
-
+    if (o.commande == TCommande::Aucune) {
+        analyse.erreur = "no command given";
+        return analyse;
+    }
     const TDescription& d = *Description(o.commande);
-    for (const TOption* drapeau : drapeaux)
-        if (!SApplique(*drapeau, d))
-            return echec(std::string(drapeau->nom) + " does not apply to " + d.nom);
-    for (const TOption* drapeau : drapeaux)
-        if (drapeau->portee != TPortee::Toutes)
-            drapeau->lecture("", o);
-    std::string texteFifo;
-    for (const auto& [option, valeur] : donnees) {
-        if (!SApplique(*option, d))
-            return echec(std::string(option->nom) + " does not apply to " + d.nom);
-        std::string erreur = option->lecture(valeur, o);
-        if (!erreur.empty())
-            return echec(std::move(erreur));
-        if (std::string_view(option->nom) == "--fifo")
-            texteFifo = valeur;
-    }
-
-    if (d.ligne && o.port.empty())
-        return echec(std::string(d.nom) + ": --port is missing");
-    if (SApplique(*Option("--id"), d) && o.id == 0)
-        return echec(std::string(d.nom) + ": --id is missing");
-    if ((o.commande == TCommande::Scan || o.commande == TCommande::Find) && o.de > o.a)
-        return echec(std::string(d.nom) + ": --from must not be above --to");
-    if (o.commande == TCommande::Set && !o.filtre && !o.fifo && !o.baudCapteur && !o.adresse)
-        return echec("set: nothing to write (--filter, --fifo, --sensor-baud or --address)");
-    if (o.commande == TCommande::Set && o.fifo) {
-        // Only 50 / n Hz can be stored: refuse a rate the sensor would hold as another one.
-        const double tenu = FrequenceFifo(DiviseurFifo(*o.fifo));
-        if (std::fabs(tenu - *o.fifo) > 5e-4) {
-            const int n = DiviseurFifo(*o.fifo) == 0 ? 256 : DiviseurFifo(*o.fifo);
-            char texte[160];
-            std::snprintf(texte, sizeof texte, "--fifo: %s Hz cannot be stored; the nearest rate is 50/%d = %.3f Hz",
-                          texteFifo.c_str(), n, tenu);
-            return echec(texte);
-        }
-    }
-    if (o.commande == TCommande::Report && o.sortie.empty()) {
-        if (!o.json)
-            return echec("report: --out is missing");
-        o.sortie = "-";  // the JSON record on standard output
-    }
-    if (o.commande == TCommande::Config) {
-        const auto& v = o.arguments;
-        const bool sauve = v.size() == 1 && v[0] == "save";
-        const bool compare = v.size() == 2 && (v[0] == "diff" || v[0] == "apply");
-        if (!sauve && !compare)
-            return echec("config: 'config save', 'config diff FILE' or 'config apply FILE' expected");
-        if (sauve && o.sortie.empty())
-            return echec("config save: --out is missing");
-        if (!sauve && !o.sortie.empty())
-            return echec("--out does not apply to config " + v[0]);
-        if (o.essai && v[0] != "apply")
-            return echec("--dry-run does not apply to config " + v[0]);
-    }
-    if (o.commande == TCommande::Ports) {
-        const auto& v = o.arguments;
-        const bool liste = v.empty();
-        const bool assigne = v.size() == 3 && v[0] == "assign";
-        const bool libere = v.size() == 2 && v[0] == "unassign";
-        if (!liste && !assigne && !libere)
-            return echec("ports: 'ports', 'ports assign COMn DEVICE' or 'ports unassign COMn' expected");
-        if (!liste && NumeroCom(v[1]) == 0)
-            return echec("ports: COMn expected (COM1, COM2, ...), got '" + v[1] + "'");
-    }
+    analyse.erreur = LitOptions(triee, d, o);
+    if (analyse.erreur.empty())
+        analyse.erreur = VerifieEnsemble(triee, d, o);
     return analyse;
 }

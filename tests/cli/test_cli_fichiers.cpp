@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "BancCli.h"
 #include "EchecCli.h"
@@ -60,6 +61,61 @@ TEST_F(CliFichiers, LinksAreFollowedAndTheirTargetsReplacedWhole)
     EXPECT_TRUE(CibleFichier("/dev/null").direct);
     EXPECT_TRUE(CibleFichier("/dev/stdout").direct);
     EXPECT_TRUE(CibleFichier("/proc/self/fd/1").direct);
+}
+
+// The temporary a file is first written to is created only where nothing stands under its
+// name: a file or a link found there (even a dangling one) is neither followed nor clobbered,
+// another name is drawn, and the file still lands whole.
+TEST_F(CliFichiers, TheTemporaryNeverTakesAPlaceAlreadyTaken)
+{
+    const auto provisoire = [&](std::uint32_t n) { return dossier + "/" + NomProvisoire("sensor-1.json", n); };
+    const std::string cible = dossier + "/sensor-1.json";
+    std::ofstream(cible) << "old";
+    std::ofstream(dossier + "/victim") << "victim";
+    std::ofstream(provisoire(7)) << "someone else's";
+    fs::create_symlink(dossier + "/victim", provisoire(8));
+    fs::create_symlink(dossier + "/nowhere", provisoire(9));
+
+    std::vector<std::uint32_t> tirages;
+    RemplaceFichier(cible, "new record\n", [&] {
+        tirages.push_back(7 + static_cast<std::uint32_t>(tirages.size()));
+        return tirages.back();
+    });
+    EXPECT_EQ(tirages, (std::vector<std::uint32_t>{7, 8, 9, 10}));
+    EXPECT_EQ(ContenuFichier(cible), "new record\n");
+    EXPECT_EQ(ContenuFichier(provisoire(7)), "someone else's");
+    EXPECT_TRUE(fs::is_symlink(provisoire(8)));
+    EXPECT_EQ(ContenuFichier(dossier + "/victim"), "victim");
+    EXPECT_TRUE(fs::is_symlink(provisoire(9)));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dossier + "/nowhere")));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(provisoire(10))));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dossier), fs::directory_iterator()), 5);
+    EXPECT_EQ(NomProvisoire("sensor-1.json", 1234567890U), ".sensor-1.json.234567890.part");
+}
+
+// A replacement that fails leaves no temporary behind, and what stood under a drawn name stays.
+TEST_F(CliFichiers, AFailedReplacementLeavesNoTemporary)
+{
+    const std::string pris = dossier + "/" + NomProvisoire("f.json", 3);
+    std::ofstream(pris) << "x";
+    try {
+        RemplaceFichier(dossier + "/f.json", "y", [] { return 3U; });  // every name drawn is taken
+        ADD_FAILURE() << "no error when every name is taken";
+    } catch (const TEchecCli& e) {
+        EXPECT_EQ(std::string(e.what()), "cannot write " + dossier + "/f.json: File exists");
+    }
+    EXPECT_FALSE(fs::exists(dossier + "/f.json"));
+    EXPECT_EQ(ContenuFichier(pris), "x");
+
+    // The rename refused: a folder with something in it stands at the target.
+    fs::create_directories(dossier + "/taken/inside");
+    EXPECT_THROW(RemplaceFichier(dossier + "/taken", "y", [] { return 4U; }), TEchecCli);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dossier + "/" + NomProvisoire("taken", 4))));
+    EXPECT_TRUE(fs::is_directory(dossier + "/taken/inside"));
+
+    // The folder missing: nothing is created.
+    EXPECT_THROW(RemplaceFichier(dossier + "/missing/f.json", "y", [] { return 5U; }), TEchecCli);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dossier), fs::directory_iterator()), 2);
 }
 
 TEST_F(CliFichiers, WriteErrorsAreFailures)
