@@ -388,9 +388,8 @@ void TStockAppXml::Flush()
     // Keep the unreadable file: nothing may be written over it unless it is safe aside.
     if (badFileOnDisk_ && !KeepUnreadableAside())
         return;
-    // Temporary files of saves that were killed lie beside the file the save replaces.
-    StockAppFichier::NettoieTemporaires(StockAppFichier::Cible(fullName_),
-                                        QLatin1Char('.') + FileName() + QLatin1Char('.'));
+    // Temporary files of saves that died lie beside the file the save replaces.
+    StockAppFichier::NettoieTemporaires(StockAppFichier::Cible(fullName_));
     StockAppFichier::Ecrit(fullName_, DocumentText(), BlankText());
 }
 

@@ -62,8 +62,8 @@ public:
     // unreadable) and re-evaluates the read-only state.
     void Reload();
     // Writes the whole document to the file unless the store is read-only or the path is not a
-    // regular file; an unreadable file is moved aside first, stale temporary files of killed saves
-    // are removed. Failures are dropped: the previous file then stays whole.
+    // regular file; an unreadable file is moved aside first, temporary files left by saves that
+    // died are removed. Failures are dropped: the previous file then stays whole.
     void Flush();
 
     bool ValueExists(const QString& path);

@@ -38,13 +38,6 @@ QByteArray FilePageLong(const QString& value)
     return start(value) + QByteArray(filling, 'x') + end;
 }
 
-ino_t Inode(const QString& path)
-{
-    struct stat st {};
-    ::stat(QFile::encodeName(path).constData(), &st);
-    return st.st_ino;
-}
-
 // A tmpfs of 1 MiB mounted on a folder of the test, unmounted at the end.
 class FullDiskTest : public ::testing::Test {
 protected:
