@@ -4,6 +4,7 @@
 #include "StockAppXml.h"
 #include "test_settings_util.h"
 
+#include <QDateTime>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -273,6 +274,17 @@ TEST(KilledSave, AtomicSaveLeavesTheOldOrTheNewTree)
     EXPECT_EQ(outcome.rounds, kKillRounds);
     EXPECT_GT(outcome.shortTree, 0);
     EXPECT_GT(outcome.longTree, 0);
+
+    // What the killed saves left (markers, temporary files where the file system names them) goes
+    // at the next save once it is old enough.
+    const QDateTime anHourAgo = QDateTime::currentDateTime().addSecs(-3600);
+    for (const QString& name : FolderEntries(dir.path())) {
+        QFile left(dir.filePath(name));
+        ASSERT_TRUE(left.open(QIODevice::ReadWrite)) << qPrintable(name);
+        ASSERT_TRUE(left.setFileTime(anHourAgo, QFileDevice::FileModificationTime));
+    }
+    TStockAppXml(file).Flush();
+    EXPECT_EQ(FolderEntries(dir.path()), QStringList{"AppVantor.xml"});
 }
 
 // The folder takes no new file (its user may not write there), the file itself may be written: the
