@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
+
 #if defined(Q_OS_UNIX)
 #include <cerrno>
 #include <cstring>
@@ -139,57 +141,111 @@ void MarqueEnCours(QFileDevice& file)
 #endif
 }
 
-// Removes a stale temporary file unless a save under way holds it.
-bool SupprimeSiLibre(const QString& path)
+// What follows the name of the file in the name of a marker of a save under way.
+QString SuffixeMarque()
 {
+    return QStringLiteral(".saving-");
+}
+
 #if defined(Q_OS_UNIX)
+// Marks a save under way beside the file it replaces: an empty file named after the inode of the
+// save's temporary file (see NomMarque), held locked while the save runs and removed after it. A
+// save that dies leaves it behind, and with it the proof that the temporary file is this program's.
+class TMarque {
+public:
+    TMarque(const QString& target, QFileDevice& temporaire)
+    {
+        struct stat st {};
+        if (::fstat(temporaire.handle(), &st) != 0)
+            return;
+        const QByteArray path = QFile::encodeName(NomMarque(target, st.st_ino));
+        fd_ = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
+        if (fd_ < 0)
+            return;  // no marker: should this save die, its temporary file stays
+        path_ = path;
+        (void)::flock(fd_, LOCK_EX | LOCK_NB);
+    }
+    ~TMarque()
+    {
+        if (fd_ < 0)
+            return;
+        (void)::unlink(path_.constData());
+        ::close(fd_);
+    }
+    TMarque(const TMarque&) = delete;
+    TMarque& operator=(const TMarque&) = delete;
+
+private:
+    int fd_ = -1;
+    QByteArray path_;
+};
+
+// The state of a folder entry (not followed) when it is a regular file of this user, last changed
+// at least kAgeTemporaire seconds before now: a save under way changes its files all along.
+bool Perime(const QString& path, const QDateTime& now, struct stat& st)
+{
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
+        return false;
+    return QDateTime::fromSecsSinceEpoch(st.st_mtime).secsTo(now) >= kAgeTemporaire;
+}
+
+// Removes a stale file unless a save under way holds it (its lock) or it is no longer the file
+// that was examined (st).
+bool SupprimeSiLibre(const QString& path, const struct stat& st)
+{
     const QByteArray native = QFile::encodeName(path);
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat held {};
-    struct stat named {};
-    bool ok = ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    // Still the same file under that name: nothing was renamed onto it meanwhile.
-    ok = ok && ::lstat(native.constData(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino;
+    bool ok = ::fstat(fd, &held) == 0 && held.st_dev == st.st_dev && held.st_ino == st.st_ino
+              && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
     ok = ok && ::unlink(native.constData()) == 0;
     ::close(fd);
     return ok;
-#else
-    return QFile::remove(path);
-#endif
 }
 
-bool DeCetUtilisateur(const QFileInfo& info)
+// The names QSaveFile gives its temporary files: the file's name, a dot and six ASCII letters.
+bool NomDeTemporaire(const QString& name, const QString& prefix)
 {
-#if defined(Q_OS_UNIX)
-    return info.ownerId() == ::geteuid();
-#else
-    (void)info;
-    return true;
-#endif
+    if (name.size() != prefix.size() + 6 || !name.startsWith(prefix))
+        return false;
+    const QStringView part = QStringView(name).right(6);
+    return std::all_of(part.begin(), part.end(), [](QChar c) {
+        return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+    });
 }
 
-// True for a name part that random generation gives and a person hardly types: letters (and
-// digits where allowed), with an upper-case letter after the first character and a lower-case
-// letter or a digit. "backup", "BACKUP" or "Before" do not qualify; a few random parts do not
-// either, and those files simply stay.
-bool PartieAleatoire(QStringView part, bool digits)
+// Removes the temporary file that the stale marker at markerPath names, then the marker once no
+// such file is left. Only a file that is the temporary itself qualifies: named as QSaveFile names
+// them, the inode the marker records, no other link to it (a hard link that a person made to it
+// stays), this user's and stale. Returns how many temporary files were removed.
+int NettoieMarque(const QDir& folder, const QString& prefix, const QString& markerPath, ino_t inode,
+                  const QDateTime& now)
 {
-    bool upperAfterFirst = false;
-    bool lowerOrDigit = false;
-    for (qsizetype i = 0; i < part.size(); ++i) {
-        const char16_t c = part.at(i).unicode();
-        const bool upper = c >= u'A' && c <= u'Z';
-        const bool lower = c >= u'a' && c <= u'z';
-        const bool digit = c >= u'0' && c <= u'9';
-        if (!upper && !lower && !(digits && digit))
-            return false;
-        upperAfterFirst = upperAfterFirst || (upper && i > 0);
-        lowerOrDigit = lowerOrDigit || lower || digit;
+    int removed = 0;
+    bool left = false;
+    const QStringList names = folder.entryList({prefix + QStringLiteral("??????")},
+                                               QDir::Files | QDir::Hidden | QDir::System | QDir::CaseSensitive);
+    for (const QString& name : names) {
+        const QString path = folder.filePath(name);
+        struct stat st {};
+        if (!NomDeTemporaire(name, prefix) || ::lstat(QFile::encodeName(path).constData(), &st) != 0
+            || st.st_ino != inode)
+            continue;
+        if (st.st_nlink == 1 && Perime(path, now, st) && SupprimeSiLibre(path, st))
+            ++removed;
+        else
+            left = true;
     }
-    return upperAfterFirst && lowerOrDigit;
+    struct stat marker {};
+    if (!left && Perime(markerPath, now, marker))
+        (void)SupprimeSiLibre(markerPath, marker);
+    return removed;
 }
+#endif
 
 bool MemeContenu(const QString& path, const QByteArray& bytes)
 {
@@ -299,6 +355,9 @@ bool Ecrit(const QString& path, const QByteArray& bytes, const QByteArray& blank
         }
         if (nature == TNature::Regulier)
             GardePermissions(save, target);
+#if defined(Q_OS_UNIX)
+        const TMarque marque(target, save);
+#endif
         if (save.write(bytes) == bytes.size() && Synchronise(save) && save.commit())
             return true;
         // Not renamed: the temporary file goes, the previous file stays whole.
@@ -371,32 +430,37 @@ QString MetDeCote(const QString& path)
     return QString();
 }
 
-int NettoieTemporaires(const QString& target, const QString& legacyPrefix, const QDateTime& now)
+QString NomMarque(const QString& target, quint64 inode)
 {
+    return target + SuffixeMarque() + QString::number(inode);
+}
+
+int NettoieTemporaires(const QString& target, const QDateTime& now)
+{
+#if defined(Q_OS_UNIX)
     const QFileInfo cible(target);
-    const QString saveFilePrefix = cible.fileName() + QLatin1Char('.');
     const QDir folder = cible.absoluteDir();
-    const QStringList patterns{saveFilePrefix + QStringLiteral("??????"), legacyPrefix + QStringLiteral("??????")};
-    const QFileInfoList entries =
-        folder.entryInfoList(patterns, QDir::Files | QDir::Hidden | QDir::System | QDir::CaseSensitive);
+    const QString prefix = cible.fileName() + QLatin1Char('.');
+    const QString markerPrefix = cible.fileName() + SuffixeMarque();
+    const QStringList markers = folder.entryList({markerPrefix + QLatin1Char('*')},
+                                                 QDir::Files | QDir::Hidden | QDir::System | QDir::CaseSensitive);
     int removed = 0;
-    for (const QFileInfo& entry : entries) {
-        const QString name = entry.fileName();
-        const bool saveFileName = name.size() == saveFilePrefix.size() + 6 && name.startsWith(saveFilePrefix)
-                                  && PartieAleatoire(QStringView(name).right(6), false);
-        const bool legacyName = !legacyPrefix.isEmpty() && name.size() == legacyPrefix.size() + 6
-                                && name.startsWith(legacyPrefix) && PartieAleatoire(QStringView(name).right(6), true);
-        if (!saveFileName && !legacyName)
-            continue;
-        if (entry.isSymLink() || !entry.isFile() || !DeCetUtilisateur(entry))
-            continue;
-        // Changed a short while ago, or in the future: possibly a save under way.
-        if (entry.lastModified().secsTo(now) < kAgeTemporaire)
-            continue;
-        if (SupprimeSiLibre(entry.absoluteFilePath()))
-            ++removed;
+    for (const QString& marker : markers) {
+        bool number = false;
+        const quint64 inode = QStringView(marker).mid(markerPrefix.size()).toULongLong(&number);
+        const QString markerPath = folder.filePath(marker);
+        struct stat st {};
+        // A marker of a save that died: this user's, and no longer changed by its save.
+        if (number && Perime(markerPath, now, st))
+            removed += NettoieMarque(folder, prefix, markerPath, static_cast<ino_t>(inode), now);
     }
     return removed;
+#else
+    // Without inodes to tell the program's temporary files from others, none is removed.
+    (void)target;
+    (void)now;
+    return 0;
+#endif
 }
 
 }  // namespace StockAppFichier

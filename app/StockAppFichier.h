@@ -1,7 +1,7 @@
 // The settings file on the file system: reading it without ever blocking on something that is not
 // a regular file, replacing it atomically (QSaveFile) or, where its folder takes no new file,
 // rewriting it in place without ever truncating it first, moving an unreadable file aside under a
-// name that is still free, and clearing the temporary files of earlier saves that were killed.
+// name that is still free, and clearing the temporary files that earlier saves which died left.
 //
 // Nothing here knows XML: the store hands over the bytes to write and the bytes of one blank in the
 // file's encoding, which may stand at the end of its text without changing what the text means.
@@ -57,13 +57,19 @@ bool EcritSurPlace(const QString& path, const QByteArray& bytes, const QByteArra
 QString MetDeCote(const QString& path);
 constexpr int kMaxMisDeCote = 1000;
 
-// Removes temporary files that earlier saves of target left behind when they were killed: names
-// target + "." + six random letters (QSaveFile) and legacyPrefix + six random letters or digits
-// (earlier versions), in the folder of target; only regular files of this user, last changed at
-// least kAgeTemporaire seconds before now and not in use by a save under way. Returns how many were
-// removed.
-int NettoieTemporaires(const QString& target, const QString& legacyPrefix,
-                       const QDateTime& now = QDateTime::currentDateTimeUtc());
+// A save through a temporary file first puts a marker beside the file it replaces: an empty file
+// named NomMarque(target, inode of the temporary file), locked while the save runs and removed
+// after it. A save that dies (killed, or the machine stopped) leaves its marker behind, and so the
+// proof that the temporary file it names is this program's.
+QString NomMarque(const QString& target, quint64 inode);
+
+// Removes the temporary files that saves of target which died left behind in its folder, and their
+// markers. Only files that a stale marker names are removed: a name QSaveFile gives (target + "."
+// + six letters), the inode the marker records, no other link to it, this user's, last changed
+// (like the marker) at least kAgeTemporaire seconds before now, and not locked by a save under way.
+// Any other file stays, whatever its name. On systems without inodes (Windows) nothing is removed.
+// Returns how many temporary files were removed.
+int NettoieTemporaires(const QString& target, const QDateTime& now = QDateTime::currentDateTimeUtc());
 constexpr int kAgeTemporaire = 60;
 
 }  // namespace StockAppFichier

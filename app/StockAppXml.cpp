@@ -5,9 +5,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QStringDecoder>
-#include <QStringEncoder>
+#include <QStringConverter>
 #include <QXmlStreamReader>
+
+#include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -18,100 +20,56 @@ const QString kOwnEncoding = QStringLiteral("iso-8859-1");
 // an entity expansion attack relies on.
 constexpr int kEntityExpansionLimit = 1024;
 
-enum class TCharset { Latin1, Unicode, Other };
+// The settings file is written in one of the two encodings it needs: iso-8859-1 (the program's
+// own declaration) or UTF-8 (which holds every character). A file read in any other encoding
+// (windows-1252, UTF-16, US-ASCII, ...: QXmlStreamReader reads whatever it can decode) keeps all
+// its content, and is written in UTF-8 with a declaration that says so, as is a document whose
+// names Latin-1 cannot hold.
+enum class TCharset { Latin1, Utf8 };
 
-// The character set the file is written in, whether a character can be written as it is, and the
-// conversion of the finished text.
-struct TTarget {
-    TCharset charset = TCharset::Latin1;
-    QByteArray name;
-    // UTF-16 and UTF-32 without a stated byte order start with a byte order mark.
-    bool byteOrderMark = false;
-
-    explicit TTarget(const QString& encoding) : name(encoding.toLatin1())
-    {
-        if (encoding.isEmpty()) {
-            charset = TCharset::Unicode;
-            return;
-        }
-        const auto known = QStringConverter::encodingForName(name.constData());
-        if (!known) {
-            charset = TCharset::Other;
-            return;
-        }
-        charset = *known == QStringConverter::Latin1 ? TCharset::Latin1 : TCharset::Unicode;
-        byteOrderMark = *known == QStringConverter::Utf16 || *known == QStringConverter::Utf32;
-    }
-
-    bool CanHold(QStringView character) const
-    {
-        switch (charset) {
-        case TCharset::Latin1: return character.size() == 1 && character.at(0).unicode() <= 0xFF;
-        case TCharset::Unicode: return true;
-        case TCharset::Other: {
-            if (character.size() == 1 && character.at(0).unicode() < 0x80)
-                return true;
-            // Converters of code pages put a substitute in place of what they cannot hold, often
-            // without reporting it: only a character that comes back unchanged can be written.
-            QStringEncoder encoder(name.constData(), QStringConverter::Flag::Stateless);
-            const QByteArray bytes = encoder.encode(character);
-            if (!encoder.isValid() || encoder.hasError())
-                return false;
-            QStringDecoder decoder(name.constData(), QStringConverter::Flag::Stateless);
-            const QString back = decoder.decode(bytes);
-            return !decoder.hasError() && back == character;
-        }
-        }
-        return false;
-    }
-
-    // True when every character of text can be written as it is.
-    bool CanHoldAll(QStringView text) const
-    {
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            if (text.at(i).unicode() < 0x80)
-                continue;
-            const qsizetype length =
-                (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) ? 2 : 1;
-            if (!CanHold(text.mid(i, length)))
-                return false;
-            i += length - 1;
-        }
-        return true;
-    }
-
-    QByteArray Encode(const QString& text, bool withMark) const
-    {
-        if (charset == TCharset::Latin1)
-            return text.toLatin1();
-        if (!name.isEmpty()) {
-            QStringEncoder encoder(name.constData(), withMark && byteOrderMark ? QStringConverter::Flag::WriteBom
-                                                                               : QStringConverter::Flag::Default);
-            if (encoder.isValid())
-                return encoder.encode(text);
-        }
-        return charset == TCharset::Unicode ? text.toUtf8() : text.toLatin1();
-    }
-};
-
-// True when every element and attribute name of the tree can be written in the target's charset:
-// names, unlike text, cannot be written as character references.
-bool NamesFit(const TElementXml& element, const TTarget& target)
+// The charset a declared encoding names, or nothing when it names neither of the two. No encoding
+// declared means UTF-8, as for the reader.
+std::optional<TCharset> CharsetOf(const QString& encoding)
 {
-    if (!target.CanHoldAll(element.name))
+    if (encoding.isEmpty())
+        return TCharset::Utf8;
+    const auto known = QStringConverter::encodingForName(encoding.toLatin1().constData());
+    if (known == QStringConverter::Latin1)
+        return TCharset::Latin1;
+    if (known == QStringConverter::Utf8)
+        return TCharset::Utf8;
+    return std::nullopt;
+}
+
+// True when a character (one UTF-16 unit or a surrogate pair) can be written as it is.
+bool CanHold(TCharset charset, QStringView character)
+{
+    return charset == TCharset::Utf8 || (character.size() == 1 && character.at(0).unicode() <= 0xFF);
+}
+
+QByteArray Encode(TCharset charset, const QString& text)
+{
+    return charset == TCharset::Latin1 ? text.toLatin1() : text.toUtf8();
+}
+
+// True when every element and attribute name of the tree is Latin-1: names, unlike text, cannot be
+// written as character references.
+bool NamesAreLatin1(const TElementXml& element)
+{
+    const auto latin1 = [](const QString& name) {
+        return std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+    };
+    if (!latin1(element.name))
         return false;
     for (const auto& attribute : element.attributes)
-        if (!target.CanHoldAll(attribute.first))
+        if (!latin1(attribute.first))
             return false;
-    for (const TElementXml& child : element.children)
-        if (!NamesFit(child, target))
-            return false;
-    return true;
+    return std::all_of(element.children.begin(), element.children.end(), NamesAreLatin1);
 }
 
 // Escapes text or attribute content; characters the file's charset cannot hold become character
 // references.
-void AppendEscaped(QString& out, const QString& text, bool attribute, const TTarget& target)
+void AppendEscaped(QString& out, const QString& text, bool attribute, TCharset target)
 {
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
@@ -140,7 +98,7 @@ void AppendEscaped(QString& out, const QString& text, bool attribute, const TTar
         const qsizetype length =
             (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) ? 2 : 1;
         const QStringView character = QStringView(text).mid(i, length);
-        if (target.CanHold(character))
+        if (CanHold(target, character))
             out += character;
         else
             out += QStringLiteral("&#%1;").arg(static_cast<uint>(character.toUcs4().value(0)));
@@ -148,7 +106,7 @@ void AppendEscaped(QString& out, const QString& text, bool attribute, const TTar
     }
 }
 
-void AppendElement(QString& out, const TElementXml& element, int depth, const TTarget& target)
+void AppendElement(QString& out, const TElementXml& element, int depth, TCharset target)
 {
     const QString indent(depth * 2, QLatin1Char(' '));
     out += indent;
@@ -181,6 +139,92 @@ void AppendElement(QString& out, const TElementXml& element, int depth, const TT
     out += element.name;
     out += QLatin1String(">\r\n");
 }
+
+// The tree of one document as the reader goes through it, within the store's limits.
+struct TArbreLu {
+    TElementXml racine;
+    bool racineVue = false;
+    // The declaration as read.
+    bool declaration = false;
+    QString version;
+    QString encodage;
+    // Why the document was refused (a limit was passed); empty while it is accepted.
+    QString raison;
+
+    // Takes the reader's next token; false once a limit stops the reading.
+    bool Prend(QXmlStreamReader& reader)
+    {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartDocument:
+            // Reported for every document; only a real declaration carries a version.
+            declaration = !reader.documentVersion().isEmpty();
+            version = reader.documentVersion().toString();
+            encodage = reader.documentEncoding().toString();
+            return true;
+        case QXmlStreamReader::StartElement: return Ouvre(reader);
+        case QXmlStreamReader::EndElement: Ferme(); return true;
+        case QXmlStreamReader::Characters: return AjouteTexte(reader.text());
+        default:
+            // Comments, processing instructions and the document type are not kept.
+            return true;
+        }
+    }
+
+private:
+    std::vector<TElementXml*> ouverts;
+    int noeuds = 0;
+
+    bool Ouvre(const QXmlStreamReader& reader)
+    {
+        if (static_cast<int>(ouverts.size()) >= TStockAppXml::kMaxDepth) {
+            raison = QStringLiteral("elements are nested more than %1 levels deep").arg(TStockAppXml::kMaxDepth);
+            return false;
+        }
+        const auto attributes = reader.attributes();
+        noeuds += 1 + static_cast<int>(attributes.size());
+        if (noeuds > TStockAppXml::kMaxNodes) {
+            raison = QStringLiteral("the file holds more than %1 elements and attributes").arg(TStockAppXml::kMaxNodes);
+            return false;
+        }
+        TElementXml* element;
+        if (ouverts.empty()) {
+            racine = TElementXml{};
+            element = &racine;
+            racineVue = true;
+        } else {
+            ouverts.back()->children.emplace_back();
+            element = &ouverts.back()->children.back();
+        }
+        element->name = reader.qualifiedName().toString();
+        element->attributes.reserve(static_cast<size_t>(attributes.size()));
+        for (const QXmlStreamAttribute& attribute : attributes)
+            element->attributes.emplace_back(attribute.qualifiedName().toString(), attribute.value().toString());
+        ouverts.push_back(element);
+        return true;
+    }
+
+    void Ferme()
+    {
+        TElementXml* element = ouverts.back();
+        ouverts.pop_back();
+        // Between child elements only indentation is expected; keep any real text, trimmed.
+        if (!element->children.empty())
+            element->text = element->text.trimmed();
+    }
+
+    bool AjouteTexte(QStringView texte)
+    {
+        if (ouverts.empty())
+            return true;
+        QString& text = ouverts.back()->text;
+        if (text.size() + texte.size() > TStockAppXml::kMaxFileSize) {
+            raison = QStringLiteral("the text of an element is too long");
+            return false;
+        }
+        text += texte;
+        return true;
+    }
+};
 
 QString ExecutableDirectory()
 {
@@ -258,70 +302,12 @@ bool TStockAppXml::ParseDocument(const QByteArray& bytes, QString& reason)
     reader.setNamespaceProcessing(false);
     reader.setEntityExpansionLimit(kEntityExpansionLimit);
 
-    TElementXml root;
-    bool rootSeen = false;
-    bool declaration = false;
-    QString version, encoding;
-    std::vector<TElementXml*> open;
-    int nodes = 0;
-
-    while (!reader.atEnd()) {
-        switch (reader.readNext()) {
-        case QXmlStreamReader::StartDocument:
-            // Reported for every document; only a real declaration carries a version.
-            declaration = !reader.documentVersion().isEmpty();
-            version = reader.documentVersion().toString();
-            encoding = reader.documentEncoding().toString();
-            break;
-        case QXmlStreamReader::StartElement: {
-            if (static_cast<int>(open.size()) >= kMaxDepth) {
-                reason = QStringLiteral("elements are nested more than %1 levels deep").arg(kMaxDepth);
-                return false;
-            }
-            const auto attributes = reader.attributes();
-            nodes += 1 + static_cast<int>(attributes.size());
-            if (nodes > kMaxNodes) {
-                reason = QStringLiteral("the file holds more than %1 elements and attributes").arg(kMaxNodes);
-                return false;
-            }
-            TElementXml* element;
-            if (open.empty()) {
-                root = TElementXml{};
-                element = &root;
-                rootSeen = true;
-            } else {
-                open.back()->children.emplace_back();
-                element = &open.back()->children.back();
-            }
-            element->name = reader.qualifiedName().toString();
-            element->attributes.reserve(static_cast<size_t>(attributes.size()));
-            for (const QXmlStreamAttribute& attribute : attributes)
-                element->attributes.emplace_back(attribute.qualifiedName().toString(), attribute.value().toString());
-            open.push_back(element);
-            break;
-        }
-        case QXmlStreamReader::EndElement: {
-            TElementXml* element = open.back();
-            open.pop_back();
-            // Between child elements only indentation is expected; keep any real text, trimmed.
-            if (!element->children.empty())
-                element->text = element->text.trimmed();
-            break;
-        }
-        case QXmlStreamReader::Characters:
-            if (!open.empty()) {
-                QString& text = open.back()->text;
-                if (text.size() + reader.text().size() > kMaxFileSize) {
-                    reason = QStringLiteral("the text of an element is too long");
-                    return false;
-                }
-                text += reader.text();
-            }
-            break;
-        default:
-            // Comments, processing instructions and the document type are not kept.
-            break;
-        }
+    TArbreLu lu;
+    while (!reader.atEnd() && lu.Prend(reader)) {
+    }
+    if (!lu.raison.isEmpty()) {
+        reason = lu.raison;
+        return false;
     }
     if (reader.hasError()) {
         reason = QStringLiteral("line %1, column %2: %3")
@@ -330,15 +316,15 @@ bool TStockAppXml::ParseDocument(const QByteArray& bytes, QString& reason)
                      .arg(reader.errorString());
         return false;
     }
-    if (!rootSeen) {
+    if (!lu.racineVue) {
         reason = QStringLiteral("the file holds no element");
         return false;
     }
 
-    root_ = std::move(root);
-    hasDeclaration_ = declaration;
-    declVersion_ = version;
-    declEncoding_ = encoding;
+    root_ = std::move(lu.racine);
+    hasDeclaration_ = lu.declaration;
+    declVersion_ = lu.version;
+    declEncoding_ = lu.encodage;
     return true;
 }
 
@@ -350,9 +336,11 @@ void TStockAppXml::Declaration(QString& version, QString& encoding) const
         version = declVersion_;
         encoding = declEncoding_;
     }
-    // A name that the encoding cannot hold would be lost: such a document is written in UTF-8,
-    // the encoding a file without declaration is read in.
-    if (!NamesFit(root_, TTarget(encoding)))
+    // Another encoding than the two the file is written in, or a name that Latin-1 cannot hold
+    // (it would be lost): the document is written in UTF-8, the encoding a file without
+    // declaration is read in.
+    const std::optional<TCharset> charset = CharsetOf(encoding);
+    if (!charset || (*charset == TCharset::Latin1 && !NamesAreLatin1(root_)))
         encoding = QStringLiteral("UTF-8");
 }
 
@@ -360,7 +348,7 @@ QByteArray TStockAppXml::DocumentText() const
 {
     QString version, encoding;
     Declaration(version, encoding);
-    const TTarget target(encoding);
+    const TCharset charset = CharsetOf(encoding).value_or(TCharset::Utf8);
 
     QString text;
     text.reserve(512);
@@ -368,15 +356,14 @@ QByteArray TStockAppXml::DocumentText() const
     if (!encoding.isEmpty())
         text += QLatin1String(" encoding=\"") + encoding + QLatin1Char('"');
     text += QLatin1String("?>\r\n");
-    AppendElement(text, root_, 0, target);
-    return target.Encode(text, true);
+    AppendElement(text, root_, 0, charset);
+    return Encode(charset, text);
 }
 
 QByteArray TStockAppXml::BlankText() const
 {
-    QString version, encoding;
-    Declaration(version, encoding);
-    return TTarget(encoding).Encode(QStringLiteral(" "), false);
+    // The same byte in iso-8859-1 and in UTF-8.
+    return QByteArrayLiteral(" ");
 }
 
 bool TStockAppXml::KeepUnreadableAside()
@@ -401,9 +388,8 @@ void TStockAppXml::Flush()
     // Keep the unreadable file: nothing may be written over it unless it is safe aside.
     if (badFileOnDisk_ && !KeepUnreadableAside())
         return;
-    // Temporary files of saves that were killed lie beside the file the save replaces.
-    StockAppFichier::NettoieTemporaires(StockAppFichier::Cible(fullName_),
-                                        QLatin1Char('.') + FileName() + QLatin1Char('.'));
+    // Temporary files of saves that died lie beside the file the save replaces.
+    StockAppFichier::NettoieTemporaires(StockAppFichier::Cible(fullName_));
     StockAppFichier::Ecrit(fullName_, DocumentText(), BlankText());
 }
 

@@ -4,9 +4,10 @@
 //
 // Reading uses QXmlStreamReader into a small element tree of our own; writing lays the tree out
 // again: declaration line, two-space indentation, self-closing empty elements, CR LF after every
-// line. Content that the program does not know (other elements, attributes) is kept, in the file's
-// own encoding; characters that encoding cannot hold become character references, and names that
-// it cannot hold make the file UTF-8.
+// line. Content that the program does not know (other elements, attributes) is kept. The file is
+// written in the encoding it declares when that is iso-8859-1 or UTF-8 (characters Latin-1 cannot
+// hold become character references); a file in any other encoding, and one whose names Latin-1
+// cannot hold, is written in UTF-8, so that nothing it held is lost.
 //
 // The file system side is StockAppFichier: a save replaces the file atomically (QSaveFile), or
 // rewrites it in place without truncating it first where its folder takes no new file; a file that
@@ -61,8 +62,8 @@ public:
     // unreadable) and re-evaluates the read-only state.
     void Reload();
     // Writes the whole document to the file unless the store is read-only or the path is not a
-    // regular file; an unreadable file is moved aside first, stale temporary files of killed saves
-    // are removed. Failures are dropped: the previous file then stays whole.
+    // regular file; an unreadable file is moved aside first, temporary files left by saves that
+    // died are removed. Failures are dropped: the previous file then stays whole.
     void Flush();
 
     bool ValueExists(const QString& path);
@@ -90,7 +91,8 @@ public:
     // The document as it stands, and its text as Flush() would write it (for tests and tools).
     const TElementXml& Root() const { return root_; }
     QByteArray DocumentText() const;
-    // One blank in the encoding of DocumentText(): it may follow the text without changing it.
+    // One blank in the encoding of DocumentText() (the same byte in both): it may follow the text
+    // without changing it.
     QByteArray BlankText() const;
 
     // Conversion rules of the stored values, shared with the binding.

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,8 @@ class QShowEvent;
 class TBoitesMessage;
 class TStockAppXml;
 class TStockApp;
+struct TRegistresLus;
+struct TRequete;
 
 namespace Ui {
 class TFenetrePrincipale;
@@ -128,6 +131,14 @@ private:
 
     // Applies the identifier of EditId to the driver: MODBUS_SetupConnect(-1, -1, -1, EditId).
     void AppliqueIdentifiant();
+
+    // --- measurements and monitoring (UniteAppVantorMesures.cpp) ---
+    // A display's check box: switched on, one poll at once and its timer started; switched off,
+    // its timer stopped and the display cleared by eteint.
+    void Bascule(bool actif, QTimer* timer, void (TFenetrePrincipale::*sonde)(), const std::function<void()>& eteint);
+    // One poll: its timer stopped, EditId applied, one read of input registers shown by montre, the
+    // timer started again, so that the next tick comes one full interval after the poll ended.
+    void Sonde(QTimer* timer, const TRequete& requete, const std::function<void(const TRegistresLus&)>& montre);
 
     // --- start-up (UniteAppVantor.cpp) ---
     void PrepareWidgets();

@@ -6,10 +6,14 @@
 // reset apply EditId first. A read button enables its field before anything else; a write button
 // does nothing while its field is disabled. A failure shows its message in the error box, after
 // any display change of the failure path.
+#include <QLabel>
 #include <QString>
+
+#include <functional>
 
 #include "AffichageVantor.h"
 #include "DefKorvane.h"
+#include "LectureRegistres.h"
 #include "OperationsVantor.h"
 #include "RegistresVantor.h"
 #include "UniteAppVantor.h"
@@ -32,11 +36,25 @@ TResultCode EcritureSysteme(std::uint8_t registre, std::uint8_t haut, std::uint8
     return MODBUS_WriteSystemRegister(registre, haut, bas);
 }
 
-// Holding register 6 (high byte: baud index, low byte: address), read as one register.
-TResultCode LitRegistre6(TDataArea& zone)
+// A read button of a setting: its field enabled first, one read of holding registers, then the
+// value shown by montre, or the failure's message.
+void LitReglage(TFenetrePrincipale& fenetre, QWidget* champ, const TRequete& requete,
+                const std::function<void(const TRegistresLus&)>& montre)
 {
-    std::uint8_t nbOctets = 0;
-    return MODBUS_ReadHoldingRegisters(kLectureBaudAdresse.debut, kLectureBaudAdresse.nombre, &nbOctets, zone.data());
+    champ->setEnabled(true);
+    const TRegistresLus lu = LitMaintien(requete);
+    if (lu.res != kResOk) {
+        Signale(fenetre, lu.res);
+        return;
+    }
+    montre(lu);
+}
+
+// An identity read: its text in the label, or the placeholder and then the failure's message.
+void MontreIdentite(TFenetrePrincipale& fenetre, QLabel* label, TResultCode res, const QString& texte)
+{
+    label->setText(texte);
+    Signale(fenetre, res);
 }
 
 }  // namespace
@@ -45,21 +63,15 @@ TResultCode LitRegistre6(TDataArea& zone)
 
 void TFenetrePrincipale::BoutLitFiltreClick()
 {
-    ui->EditFiltre->setEnabled(true);
-    TDataArea zone{};
-    std::uint8_t nbOctets = 0;
-    TResultCode res = MODBUS_ReadHoldingRegisters(kLectureFiltre.debut, kLectureFiltre.nombre, &nbOctets, zone.data());
-    if (res != kResOk) {
-        Signale(*this, res);
-        return;
-    }
-    double frequence = 0.0;
-    res = FrequenceDeB(ValeurFlottante(zone, nbOctets), frequence);
-    if (res != kResOk) {
-        Signale(*this, res);
-        return;
-    }
-    ui->EditFiltre->setValue(frequence);  // the field keeps it within 0.1..10
+    LitReglage(*this, ui->EditFiltre, kLectureFiltre, [this](const TRegistresLus& lu) {
+        double frequence = 0.0;
+        const TResultCode res = FrequenceDeB(ValeurFlottante(lu.zone, lu.nbOctets), frequence);
+        if (res != kResOk) {
+            Signale(*this, res);
+            return;
+        }
+        ui->EditFiltre->setValue(frequence);  // the field keeps it within 0.1..10
+    });
 }
 
 void TFenetrePrincipale::BoutEcritFiltreClick()
@@ -80,16 +92,8 @@ std::int32_t TFenetrePrincipale::EcritRegistresSysteme(const std::string& texte,
 
 void TFenetrePrincipale::BoutLitFifoClick()
 {
-    ui->EditFifo->setEnabled(true);
-    TDataArea zone{};
-    std::uint8_t nbOctets = 0;
-    const TResultCode res =
-        MODBUS_ReadHoldingRegisters(kLectureFifo.debut, kLectureFifo.nombre, &nbOctets, zone.data());
-    if (res != kResOk) {
-        Signale(*this, res);
-        return;
-    }
-    ui->EditFifo->setValue(FrequenceFifo(zone[0]));
+    LitReglage(*this, ui->EditFifo, kLectureFifo,
+               [this](const TRegistresLus& lu) { ui->EditFifo->setValue(FrequenceFifo(lu.zone[0])); });
 }
 
 void TFenetrePrincipale::BoutEcritFifoClick()
@@ -103,14 +107,8 @@ void TFenetrePrincipale::BoutEcritFifoClick()
 
 void TFenetrePrincipale::BoutLitBaudRateClick()
 {
-    ui->ChoixBRCapteur->setEnabled(true);
-    TDataArea zone{};
-    const TResultCode res = LitRegistre6(zone);
-    if (res != kResOk) {
-        Signale(*this, res);
-        return;
-    }
-    ui->ChoixBRCapteur->setCurrentIndex(EntreeBaudLue(zone[0]));
+    LitReglage(*this, ui->ChoixBRCapteur, kLectureBaudAdresse,
+               [this](const TRegistresLus& lu) { ui->ChoixBRCapteur->setCurrentIndex(EntreeBaudLue(lu.zone[0])); });
 }
 
 void TFenetrePrincipale::BoutEcritBaudRateClick()
@@ -123,38 +121,30 @@ void TFenetrePrincipale::BoutEcritBaudRateClick()
         Signale(*this, kResBadBaud);
         return;
     }
-    TDataArea zone{};
-    TResultCode res = LitRegistre6(zone);
-    if (res != kResOk) {
-        Signale(*this, res);  // nothing is written
+    const TRegistresLus lu = LitMaintien(kLectureBaudAdresse);
+    if (lu.res != kResOk) {
+        Signale(*this, lu.res);  // nothing is written
         return;
     }
-    res = MODBUS_WriteSingleRegister(kRegistreBaudAdresse, static_cast<std::uint8_t>(entree), zone[1]);
-    Signale(*this, res);
+    Signale(*this, MODBUS_WriteSingleRegister(kRegistreBaudAdresse, static_cast<std::uint8_t>(entree), lu.zone[1]));
 }
 
 // --- sensor MODBUS address: low byte of holding 6 -------------------------------------------
 
 void TFenetrePrincipale::BoutLitIdClick()
 {
-    ui->EditIdCapteur->setEnabled(true);
-    TDataArea zone{};
-    const TResultCode res = LitRegistre6(zone);
-    if (res != kResOk) {
-        Signale(*this, res);
-        return;
-    }
-    ui->EditIdCapteur->setText(QString::number(AdresseLue(zone[1])));
+    LitReglage(*this, ui->EditIdCapteur, kLectureBaudAdresse, [this](const TRegistresLus& lu) {
+        ui->EditIdCapteur->setText(QString::number(AdresseLue(lu.zone[1])));
+    });
 }
 
 void TFenetrePrincipale::BoutEcritIdClick()
 {
     if (!ui->EditIdCapteur->isEnabled())
         return;
-    TDataArea zone{};
-    TResultCode res = LitRegistre6(zone);
-    if (res != kResOk) {
-        Signale(*this, res);  // nothing is written
+    const TRegistresLus lu = LitMaintien(kLectureBaudAdresse);
+    if (lu.res != kResOk) {
+        Signale(*this, lu.res);  // nothing is written
         return;
     }
     bool entier = false;
@@ -164,8 +154,7 @@ void TFenetrePrincipale::BoutEcritIdClick()
         Signale(*this, kResBadParam);
         return;
     }
-    res = MODBUS_WriteSingleRegister(kRegistreBaudAdresse, zone[0], static_cast<std::uint8_t>(adresse & 0xFF));
-    Signale(*this, res);
+    Signale(*this, MODBUS_WriteSingleRegister(kRegistreBaudAdresse, lu.zone[0], static_cast<std::uint8_t>(adresse & 0xFF)));
 }
 
 // --- identity: firmware revision (input 12) and serial number (holding 8-11) ----------------
@@ -173,31 +162,17 @@ void TFenetrePrincipale::BoutEcritIdClick()
 void TFenetrePrincipale::BoutLitVersionClick()
 {
     AppliqueIdentifiant();
-    TDataArea zone{};
-    std::uint8_t nbOctets = 0;
-    const TResultCode res =
-        MODBUS_ReadInputRegisters(kLectureRevision.debut, kLectureRevision.nombre, &nbOctets, zone.data());
-    if (res == kResOk) {
-        ui->LabelVersion->setText(TexteRevision(zone[0], zone[1]));
-    } else {
-        ui->LabelVersion->setText(QStringLiteral("X.X"));
-        Signale(*this, res);
-    }
+    const TRegistresLus lu = LitEntrees(kLectureRevision);
+    MontreIdentite(*this, ui->LabelVersion, lu.res,
+                   lu.res == kResOk ? TexteRevision(lu.zone[0], lu.zone[1]) : QStringLiteral("X.X"));
 }
 
 void TFenetrePrincipale::BoutLitNumSerieClick()
 {
     AppliqueIdentifiant();
-    TDataArea zone{};
-    std::uint8_t nbOctets = 0;
-    const TResultCode res =
-        MODBUS_ReadHoldingRegisters(kLectureNumSerie.debut, kLectureNumSerie.nombre, &nbOctets, zone.data());
-    if (res == kResOk) {
-        ui->LabelNumSerie->setText(TexteNumSerie(zone));  // 8 bytes, whatever the byte count
-    } else {
-        ui->LabelNumSerie->setText(QStringLiteral("XXXX"));
-        Signale(*this, res);
-    }
+    const TRegistresLus lu = LitMaintien(kLectureNumSerie);
+    // 8 bytes, whatever the byte count.
+    MontreIdentite(*this, ui->LabelNumSerie, lu.res, lu.res == kResOk ? TexteNumSerie(lu.zone) : QStringLiteral("XXXX"));
 }
 
 // --- self test (0x64) and reset (0x46): one-byte PDUs, the outcome is not shown ------------

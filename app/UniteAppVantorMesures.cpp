@@ -11,6 +11,7 @@
 
 #include "AffichageVantor.h"
 #include "DefKorvane.h"
+#include "LectureRegistres.h"
 #include "RegistresVantor.h"
 #include "UniteAppVantor.h"
 #include "ui_UniteAppVantor.h"
@@ -26,83 +27,78 @@ std::array<TLed*, 16> Leds(Ui::TFenetrePrincipale* ui)
 
 }  // namespace
 
+void TFenetrePrincipale::Bascule(bool actif, QTimer* timer, void (TFenetrePrincipale::*sonde)(),
+                                 const std::function<void()>& eteint)
+{
+    if (actif) {
+        (this->*sonde)();
+        timer->start();
+    } else {
+        timer->stop();
+        eteint();
+    }
+}
+
+void TFenetrePrincipale::Sonde(QTimer* timer, const TRequete& requete,
+                               const std::function<void(const TRegistresLus&)>& montre)
+{
+    timer->stop();
+    AppliqueIdentifiant();
+    montre(LitEntrees(requete));
+    timer->start();
+}
+
 // --- acceleration: input registers 0-1, every 300 ms ----------------------------------------
 
 void TFenetrePrincipale::ChoixAccelerationClick()
 {
-    if (ui->ChoixAcceleration->isChecked()) {
-        TimerAccelTimer();
-        TimerAccel->start();
-    } else {
-        TimerAccel->stop();
-        ui->LabelAccel->setText(QStringLiteral("xxxx"));
-    }
+    Bascule(ui->ChoixAcceleration->isChecked(), TimerAccel, &TFenetrePrincipale::TimerAccelTimer,
+            [this] { ui->LabelAccel->setText(QStringLiteral("xxxx")); });
 }
 
 void TFenetrePrincipale::TimerAccelTimer()
 {
-    TimerAccel->stop();
-    AppliqueIdentifiant();
-    TDataArea zone{};
-    std::uint8_t nbOctets = 0;
-    const TResultCode res =
-        MODBUS_ReadInputRegisters(kLectureAcceleration.debut, kLectureAcceleration.nombre, &nbOctets, zone.data());
-    ui->LabelAccel->setText(res == kResOk ? TexteAcceleration(ValeurFlottante(zone, nbOctets)) : QStringLiteral("err"));
-    TimerAccel->start();
+    Sonde(TimerAccel, kLectureAcceleration, [this](const TRegistresLus& lu) {
+        ui->LabelAccel->setText(lu.res == kResOk ? TexteAcceleration(ValeurFlottante(lu.zone, lu.nbOctets))
+                                                 : QStringLiteral("err"));
+    });
 }
 
 // --- temperature: input registers 2-3, every 1000 ms ----------------------------------------
 
 void TFenetrePrincipale::ChoixTempeClick()
 {
-    if (ui->ChoixTempe->isChecked()) {
-        TimerTempeTimer();
-        TimerTempe->start();
-    } else {
-        TimerTempe->stop();
-        ui->LabelTempe->setText(QStringLiteral("xx"));
-    }
+    Bascule(ui->ChoixTempe->isChecked(), TimerTempe, &TFenetrePrincipale::TimerTempeTimer,
+            [this] { ui->LabelTempe->setText(QStringLiteral("xx")); });
 }
 
 void TFenetrePrincipale::TimerTempeTimer()
 {
-    TimerTempe->stop();
-    AppliqueIdentifiant();
-    TDataArea zone{};
-    std::uint8_t nbOctets = 0;
-    const TResultCode res =
-        MODBUS_ReadInputRegisters(kLectureTemperature.debut, kLectureTemperature.nombre, &nbOctets, zone.data());
-    ui->LabelTempe->setText(res == kResOk ? TexteTemperature(ValeurFlottante(zone, nbOctets)) : QStringLiteral("err"));
-    TimerTempe->start();
+    Sonde(TimerTempe, kLectureTemperature, [this](const TRegistresLus& lu) {
+        ui->LabelTempe->setText(lu.res == kResOk ? TexteTemperature(ValeurFlottante(lu.zone, lu.nbOctets))
+                                                 : QStringLiteral("err"));
+    });
 }
 
 // --- monitoring: input registers 4-11 in one request, every 319 ms --------------------------
 
 void TFenetrePrincipale::ChoixMonitorClick()
 {
-    if (ui->ChoixMonitor->isChecked()) {
-        TimerMonitTimer();
-        TimerMonit->start();
-    } else {
-        EteintLeds();
-        TimerMonit->stop();
-    }
+    Bascule(ui->ChoixMonitor->isChecked(), TimerMonit, &TFenetrePrincipale::TimerMonitTimer, [this] { EteintLeds(); });
 }
 
 void TFenetrePrincipale::TimerMonitTimer()
 {
-    TimerMonit->stop();
-    AppliqueIdentifiant();
-    TDataArea zone{};
-    std::uint8_t nbOctets = 0;
-    const TResultCode res =
-        MODBUS_ReadInputRegisters(kLectureMonitoring.debut, kLectureMonitoring.nombre, &nbOctets, zone.data());
-    if (res == kResOk) {
+    Sonde(TimerMonit, kLectureMonitoring, [this](const TRegistresLus& lu) {
+        if (lu.res != kResOk) {
+            EteintLeds();  // the seven values keep their last reading
+            return;
+        }
         AllumeLeds();
-        ColoreLeds1a8(zone[0]);
-        ColoreLeds9a16(zone[1]);
+        ColoreLeds1a8(lu.zone[0]);
+        ColoreLeds9a16(lu.zone[1]);
         // The first 16 data bytes, whatever the byte count (the driver clears the area).
-        const std::array<double, 7> valeurs = ValeursMonitoring(zone);
+        const std::array<double, 7> valeurs = ValeursMonitoring(lu.zone);
         ui->MonitIsupply->setValue(valeurs[0]);
         ui->MonitVcell->setValue(valeurs[1]);
         ui->MonitVref->setValue(valeurs[2]);
@@ -110,10 +106,7 @@ void TFenetrePrincipale::TimerMonitTimer()
         ui->MonitVdd->setValue(valeurs[4]);
         ui->MonitVss->setValue(valeurs[5]);
         ui->MonitVout->setValue(valeurs[6]);
-    } else {
-        EteintLeds();  // the seven values keep their last reading
-    }
-    TimerMonit->start();
+    });
 }
 
 // --- status LEDs ----------------------------------------------------------------------------

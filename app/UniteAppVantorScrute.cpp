@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include "DefKorvane.h"
+#include "LectureRegistres.h"
 #include "RegistresVantor.h"
 #include "UtilKorvane.h"
 #include "WidgetsVantorListeImages.h"
@@ -60,11 +61,8 @@ void TFenetrePrincipale::BoutScruteClick()
     TFinScrutation fin{this};
 
     for (int adresse = kPremiereAdresse; adresse <= kDerniereAdresse; ++adresse) {
-        std::uint8_t nombre = 0;
-        TDataArea zone{};
         MODBUS_SetupConnect(-1, -1, -1, adresse);
-        const TResultCode resultat =
-            MODBUS_ReadInputRegisters(kLectureDetection.debut, kLectureDetection.nombre, &nombre, zone.data());
+        const TResultCode resultat = LitEntrees(kLectureDetection).res;
         QThread::msleep(kPauseParAdresseMs);
 
         if (ResultCodeToMessageIndex(resultat) == 0) {

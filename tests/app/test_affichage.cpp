@@ -243,17 +243,7 @@ TEST(Fifo, RateOfADivider)
     EXPECT_DOUBLE_EQ(FrequenceFifo(255), 50.0 / 255.0);
 }
 
-// --- register 6 ----------------------------------------------------------------------------
-
-TEST(Registre6, BaudEntryRead)
-{
-    EXPECT_EQ(EntreeBaudLue(0), 0);
-    EXPECT_EQ(EntreeBaudLue(1), 1);
-    EXPECT_EQ(EntreeBaudLue(2), 2);
-    EXPECT_EQ(EntreeBaudLue(3), 1);
-    EXPECT_EQ(EntreeBaudLue(7), 1);
-    EXPECT_EQ(EntreeBaudLue(255), 1);
-}
+// --- register 6: the entry to write (the fields read are the sensor layer's, tested there) --
 
 TEST(Registre6, BaudEntryToWriteFromSelectionOrTypedText)
 {
@@ -265,16 +255,6 @@ TEST(Registre6, BaudEntryToWriteFromSelectionOrTypedText)
     EXPECT_EQ(EntreeBaudAEcrire(-1, "57600"), -1);
     EXPECT_EQ(EntreeBaudAEcrire(-1, ""), -1);
     EXPECT_EQ(EntreeBaudAEcrire(-1, "1920"), -1);
-}
-
-TEST(Registre6, AddressRead)
-{
-    EXPECT_EQ(AdresseLue(5), 5);
-    EXPECT_EQ(AdresseLue(1), 1);
-    EXPECT_EQ(AdresseLue(127), 127);
-    EXPECT_EQ(AdresseLue(0), 1);
-    EXPECT_EQ(AdresseLue(128), 1);
-    EXPECT_EQ(AdresseLue(255), 1);
 }
 
 // --- identity ------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include "StockAppXml.h"
 #include "test_settings_util.h"
 
+#include <QDateTime>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -36,13 +37,6 @@ QByteArray FilePageLong(const QString& value)
     const QByteArray end = Lines({"</Autre>", "</Configuration>"});
     const qsizetype filling = 4090 - start("1").size() - end.size();
     return start(value) + QByteArray(filling, 'x') + end;
-}
-
-ino_t Inode(const QString& path)
-{
-    struct stat st {};
-    ::stat(QFile::encodeName(path).constData(), &st);
-    return st.st_ino;
 }
 
 // A tmpfs of 1 MiB mounted on a folder of the test, unmounted at the end.
@@ -280,6 +274,17 @@ TEST(KilledSave, AtomicSaveLeavesTheOldOrTheNewTree)
     EXPECT_EQ(outcome.rounds, kKillRounds);
     EXPECT_GT(outcome.shortTree, 0);
     EXPECT_GT(outcome.longTree, 0);
+
+    // What the killed saves left (markers, temporary files where the file system names them) goes
+    // at the next save once it is old enough.
+    const QDateTime anHourAgo = QDateTime::currentDateTime().addSecs(-3600);
+    for (const QString& name : FolderEntries(dir.path())) {
+        QFile left(dir.filePath(name));
+        ASSERT_TRUE(left.open(QIODevice::ReadWrite)) << qPrintable(name);
+        ASSERT_TRUE(left.setFileTime(anHourAgo, QFileDevice::FileModificationTime));
+    }
+    TStockAppXml(file).Flush();
+    EXPECT_EQ(FolderEntries(dir.path()), QStringList{"AppVantor.xml"});
 }
 
 // The folder takes no new file (its user may not write there), the file itself may be written: the

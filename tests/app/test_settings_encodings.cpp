@@ -154,17 +154,32 @@ TEST_F(EncodingTest, DeclaredEncodingThatCannotHoldANameGivesWayToUtf8)
     EXPECT_EQ(again.ReadInteger(QString::fromUtf8("Ωμέγα"), 0), 3);
 }
 
-// UTF-16 and UTF-32 without a stated byte order are written with a byte order mark.
-TEST_F(EncodingTest, Utf16IsWrittenWithAByteOrderMark)
+// A file in another encoding than iso-8859-1 and UTF-8 is read whole and written in UTF-8, with a
+// declaration that says so: every character it held is kept.
+TEST_F(EncodingTest, OtherEncodingsAreWrittenInUtf8)
 {
-    WriteBytes(path(), Encoded("UTF-16", "<?xml version=\"1.0\" encoding=\"UTF-16\"?><Configuration/>", true));
-    TStockAppXml store(path());
-    ASSERT_FALSE(store.FileWasUnreadable()) << qPrintable(store.UnreadableReason());
-    store.WriteInteger("V", 1);
-    EXPECT_EQ(ReadBytes(path()), Encoded("UTF-16",
-                                         "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                                         "<Configuration>\r\n  <V>1</V>\r\n</Configuration>\r\n",
-                                         true));
+    const std::vector<TCas> others{
+        {"UTF-16 with byte order mark",
+         Encoded("UTF-16", "<?xml version=\"1.0\" encoding=\"UTF-16\"?><Configuration a=\"é\">€ Ω</Configuration>",
+                 true)},
+        {"windows-1252", Encoded("windows-1252",
+                                 "<?xml version=\"1.0\" encoding=\"windows-1252\"?><Configuration a=\"é\">€ &#937;"
+                                 "</Configuration>")},
+        {"US-ASCII, references only",
+         "<?xml version=\"1.0\" encoding=\"US-ASCII\"?><Configuration a=\"&#233;\">&#8364; &#937;</Configuration>"},
+    };
+    for (const TCas& cas : others) {
+        SCOPED_TRACE(cas.what);
+        WriteBytes(path(), cas.bytes);
+        TStockAppXml store(path());
+        ASSERT_FALSE(store.FileWasUnreadable()) << qPrintable(store.UnreadableReason());
+        store.WriteInteger("V", 1);
+        EXPECT_EQ(ReadBytes(path()),
+                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+                  "<Configuration a=\"é\">€ Ω\r\n"
+                  "  <V>1</V>\r\n"
+                  "</Configuration>\r\n");
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // replacement, symbolic links (also to FIFOs and devices), unreadable files kept aside under names
 // of their own, temporary files of killed saves, and hostile files that must neither crash nor
 // hang the program.
+#include "StockAppFichier.h"
 #include "StockAppXml.h"
 #include "test_settings_util.h"
 
@@ -595,58 +596,53 @@ TEST_F(FilesTest, KeptAsideAsNamesWhereTheFileLies)
     EXPECT_EQ(ReadBytes(path()), "pas du XML");
 }
 
-// Temporary files of saves that were killed: the next save removes the stale ones of this program
-// and nothing else.
+// Temporary files of saves that died: the next save removes those that a marker of the program's
+// proves to be its own, and nothing else.
 class LeftOverTest : public FilesTest {
 protected:
     const QDateTime anHourAgo = QDateTime::currentDateTime().addSecs(-3600);
 
-    void Make(const QString& name, const QDateTime& changed)
+    static void Make(const QString& file, const QDateTime& changed)
     {
-        const QString file = dir.filePath(name);
         WriteBytes(file, Lines({kDeclaration, "<Configuration/>"}));
         QFile f(file);
         ASSERT_TRUE(f.open(QIODevice::ReadWrite));
         ASSERT_TRUE(f.setFileTime(changed, QFileDevice::FileModificationTime));
     }
+
+    // What a save of target that died leaves: the temporary file target + "." + letters, changed
+    // at tempChanged, and the marker that names it, changed at markerChanged.
+    static void MakeLeftOver(const QString& target, const QString& letters, const QDateTime& tempChanged,
+                             const QDateTime& markerChanged)
+    {
+        const QString temporary = target + "." + letters;
+        Make(temporary, tempChanged);
+        Make(StockAppFichier::NomMarque(target, Inode(temporary)), markerChanged);
+    }
+
+    QString Marker(const QString& letters) const
+    {
+        return QFileInfo(StockAppFichier::NomMarque(path(), Inode(path() + "." + letters))).fileName();
+    }
+
+    // Names a person may give, letters that look random among them, and files of earlier versions.
+    const QStringList usersFiles{"AppVantor.xml.BackUp", "AppVantor.xml.backup", "AppVantor.xml.Before",
+                                 "AppVantor.xml.BACKUP", "AppVantor.xml.bad",    "AppVantor.xml.AbCdEfG",
+                                 "AppVantor.xml.AbCdE",  "AppVantor.xml.Ab-dEf", "AppVantor.xml.QwErTy",
+                                 "AppVantor.xml.OldOne", "Autre.xml.hTspEc",     ".AppVantor.xml.a1B2c3"};
 };
 
-TEST_F(LeftOverTest, StaleTemporaryFilesAreClearedAtTheNextSave)
+TEST_F(LeftOverTest, ATemporaryFileOfASaveThatDiedIsRemovedByTheNextSave)
 {
     WriteBytes(path(), Lines({kDeclaration, "<Configuration>", "  <V>1</V>", "</Configuration>"}));
-    // Named as the program's saves name their temporary files, killed an hour ago: removed.
-    Make("AppVantor.xml.hTspEc", anHourAgo);   // QSaveFile
-    Make(".AppVantor.xml.a1B2c3", anHourAgo);  // earlier versions of the program
-    // Kept: a save under way in another instance (changed just now), names a person gives, other
-    // lengths and other files.
-    const QStringList kept{"AppVantor.xml.QwErTy", "AppVantor.xml.backup", "AppVantor.xml.Before",
-                           "AppVantor.xml.BACKUP", "AppVantor.xml.bad",    "AppVantor.xml.AbCdEfG",
-                           "AppVantor.xml.AbCdE",  "Autre.xml.hTspEc",     "AppVantor.xml.Ab-dEf"};
-    for (const QString& name : kept)
-        Make(name, name == "AppVantor.xml.QwErTy" ? QDateTime::currentDateTime() : anHourAgo);
-    // Kept: one that a save under way holds (its lock), a link, a folder.
-    Make("AppVantor.xml.LoCkEd", anHourAgo);
-    const int held = ::open(QFile::encodeName(dir.filePath("AppVantor.xml.LoCkEd")).constData(), O_RDONLY);
-    ASSERT_GE(held, 0);
-    ASSERT_EQ(::flock(held, LOCK_EX), 0);
-    QTemporaryDir elsewhere;
-    const QString target = elsewhere.filePath("cible");
-    WriteBytes(target, "garder");
-    ASSERT_TRUE(QFile::link(target, dir.filePath("AppVantor.xml.LiNkEd")));
-    ASSERT_TRUE(QDir(dir.path()).mkdir("AppVantor.xml.DiReCt"));
+    MakeLeftOver(path(), "hTspEc", anHourAgo, anHourAgo);
+    // A save that died after its temporary file became the file: the marker names the file.
+    Make(StockAppFichier::NomMarque(path(), Inode(path())), anHourAgo);
+    ASSERT_EQ(FolderEntries(dir.path()).size(), 4);
 
     TStockAppXml store(path());
     store.WriteInteger("V", 2);
-    ::close(held);
-
-    QStringList expected = kept;
-    expected << "AppVantor.xml"
-             << "AppVantor.xml.LoCkEd"
-             << "AppVantor.xml.LiNkEd"
-             << "AppVantor.xml.DiReCt";
-    expected.sort();
-    EXPECT_EQ(FolderEntries(dir.path()), expected);
-    EXPECT_EQ(ReadBytes(target), "garder");
+    EXPECT_EQ(FolderEntries(dir.path()), QStringList{"AppVantor.xml"});
     EXPECT_EQ(ReadBytes(path()), Lines({kDeclaration, "<Configuration>", "  <V>2</V>", "</Configuration>"}));
 }
 
@@ -654,11 +650,63 @@ TEST_F(LeftOverTest, ASaveWithoutChangesClearsThemToo)
 {
     const QByteArray file = Lines({kDeclaration, "<Configuration>", "  <V>1</V>", "</Configuration>"});
     WriteBytes(path(), file);
-    Make("AppVantor.xml.ZyXwVu", anHourAgo);
+    MakeLeftOver(path(), "ZyXwVu", anHourAgo, anHourAgo);
     TStockAppXml store(path());
     store.WriteInteger("V", 1);
     EXPECT_EQ(FolderEntries(dir.path()), QStringList{"AppVantor.xml"});
     EXPECT_EQ(ReadBytes(path()), file);
+}
+
+// A save under way in another instance: its marker or its temporary file changed just now, or the
+// temporary file locked.
+TEST_F(LeftOverTest, TheFilesOfASaveUnderWayAreKept)
+{
+    WriteBytes(path(), Lines({kDeclaration, "<Configuration/>"}));
+    const QDateTime now = QDateTime::currentDateTime();
+    MakeLeftOver(path(), "FrEshM", anHourAgo, now);
+    MakeLeftOver(path(), "FrEshT", now, anHourAgo);
+    MakeLeftOver(path(), "LoCkEd", anHourAgo, anHourAgo);
+    const int held = ::open(QFile::encodeName(path() + ".LoCkEd").constData(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+
+    TStockAppXml store(path());
+    store.WriteInteger("V", 1);
+    ::close(held);
+
+    QStringList expected{"AppVantor.xml",        "AppVantor.xml.FrEshM", Marker("FrEshM"), "AppVantor.xml.FrEshT",
+                         Marker("FrEshT"),       "AppVantor.xml.LoCkEd", Marker("LoCkEd")};
+    expected.sort();
+    EXPECT_EQ(FolderEntries(dir.path()), expected);
+}
+
+// Whatever their names, files that no marker proves to be the program's survive any number of
+// saves; so do a file that a stale marker names under another link too (a person's hard link), a
+// link and a folder.
+TEST_F(LeftOverTest, OtherFilesSurviveAnyNumberOfSaves)
+{
+    WriteBytes(path(), Lines({kDeclaration, "<Configuration/>"}));
+    for (const QString& name : usersFiles)
+        Make(dir.filePath(name), anHourAgo);
+    MakeLeftOver(path(), "hTspEc", anHourAgo, anHourAgo);
+    ASSERT_EQ(::link(QFile::encodeName(path() + ".hTspEc").constData(), QFile::encodeName(path() + ".HrdLnk").constData()),
+              0);
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath("cible");
+    WriteBytes(target, "garder");
+    ASSERT_TRUE(QFile::link(target, path() + ".LiNkEd"));
+    Make(StockAppFichier::NomMarque(path(), Inode(path() + ".LiNkEd")), anHourAgo);
+    ASSERT_TRUE(QDir(dir.path()).mkdir("AppVantor.xml.DiReCt"));
+    const QStringList before = FolderEntries(dir.path());
+
+    TStockAppXml store(path());
+    for (int i = 0; i < 20; ++i) {
+        store.WriteInteger("V", i);
+        ASSERT_EQ(FolderEntries(dir.path()).join(' '), before.join(' ')) << "save " << i;
+    }
+    EXPECT_EQ(ReadBytes(target), "garder");
+    for (const QString& name : usersFiles)
+        EXPECT_EQ(ReadBytes(dir.filePath(name)), Lines({kDeclaration, "<Configuration/>"})) << qPrintable(name);
 }
 
 TEST_F(LeftOverTest, AnotherUsersFilesAreKept)
@@ -666,27 +714,22 @@ TEST_F(LeftOverTest, AnotherUsersFilesAreKept)
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to give a file to another user";
     WriteBytes(path(), Lines({kDeclaration, "<Configuration/>"}));
-    Make("AppVantor.xml.hTspEc", anHourAgo);
+    MakeLeftOver(path(), "hTspEc", anHourAgo, anHourAgo);
     ASSERT_EQ(::chown(QFile::encodeName(dir.filePath("AppVantor.xml.hTspEc")).constData(), 65534, 65534), 0);
     TStockAppXml store(path());
     store.WriteInteger("V", 1);
-    EXPECT_EQ(FolderEntries(dir.path()), (QStringList{"AppVantor.xml", "AppVantor.xml.hTspEc"}));
+    EXPECT_EQ(FolderEntries(dir.path()), (QStringList{"AppVantor.xml", "AppVantor.xml.hTspEc", Marker("hTspEc")}));
 }
 
-// Through a link the temporary files lie beside the file the link leads to, named after it.
+// Through a link the temporary files and markers lie beside the file the link leads to, named
+// after it.
 TEST_F(LeftOverTest, BesideTheFileALinkLeadsTo)
 {
     QTemporaryDir real;
     const QString file = real.filePath("reel.xml");
     WriteBytes(file, Lines({kDeclaration, "<Configuration/>"}));
     ASSERT_TRUE(QFile::link(file, path()));
-    const QString stale = real.filePath("reel.xml.hTspEc");
-    WriteBytes(stale, "x");
-    {
-        QFile f(stale);
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(f.setFileTime(anHourAgo, QFileDevice::FileModificationTime));
-    }
+    MakeLeftOver(file, "hTspEc", anHourAgo, anHourAgo);
     TStockAppXml store(path());
     store.WriteInteger("V", 1);
     EXPECT_EQ(FolderEntries(real.path()), QStringList{"reel.xml"});

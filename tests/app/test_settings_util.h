@@ -13,6 +13,7 @@
 #include <ostream>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -69,6 +70,14 @@ inline QByteArray WindowFile(const QString& version, const QString& port, const 
 inline QStringList FolderEntries(const QString& dir)
 {
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// The inode of a path, links not followed.
+inline ino_t Inode(const QString& path)
+{
+    struct stat st {};
+    ::lstat(QFile::encodeName(path).constData(), &st);
+    return st.st_ino;
 }
 
 // Runs body in a child process, as user and group "nobody" when started as root; returns the

@@ -378,15 +378,13 @@ concept CapturesAtteignables = requires(F& f)
     f.captureAvertissement;
 };
 
-TEST_F(Fenetre, ItsWidgetsTimersImageListAndStoresAreItsOwn)
-{
-    EXPECT_FALSE(UiAtteignable<TFenetrePrincipale>);
-    EXPECT_FALSE(TimersAtteignables<TFenetrePrincipale>);
-    EXPECT_FALSE(ListeImagesAtteignable<TFenetrePrincipale>);
-    EXPECT_FALSE(StocksAtteignables<TFenetrePrincipale>);
-    // Its message boxes go to the one interface given to its constructor.
-    EXPECT_FALSE(CapturesAtteignables<TFenetrePrincipale>);
-}
+// The window's widgets, timers, image list and stores are its own.
+static_assert(!UiAtteignable<TFenetrePrincipale>);
+static_assert(!TimersAtteignables<TFenetrePrincipale>);
+static_assert(!ListeImagesAtteignable<TFenetrePrincipale>);
+static_assert(!StocksAtteignables<TFenetrePrincipale>);
+// Its message boxes go to the one interface given to its constructor.
+static_assert(!CapturesAtteignables<TFenetrePrincipale>);
 
 TEST_F(Fenetre, ALookUpByNameFailsLoudlyOnAWrongNameOrKind)
 {
@@ -424,6 +422,7 @@ TEST_F(Fenetre, NonVisualMembersAreFoundByTheirNames)
         // One timer under each name: the one the window's handlers start and stop.
         EXPECT_EQ(f.findChildren<QTimer*>(QString::fromLatin1(nom)).size(), 1);
         EXPECT_EQ(t->interval(), ms);
+        EXPECT_EQ(t->timerType(), Qt::PreciseTimer);
         EXPECT_FALSE(t->isActive());
     }
 
@@ -483,20 +482,6 @@ TEST_F(Fenetre, TheImageListHoldsAGlobeGearsAndAGreyModule)
     EXPECT_TRUE(module.moyenne.isValid());
 }
 
-TEST_F(Fenetre, TimersAreStoppedWithTheirIntervals)
-{
-    auto& u = ui();
-    const std::pair<QTimer*, int> timers[] = {{u.TimerAccel, 300},
-                                              {u.TimerTempe, 1000},
-                                              {u.TimerMonit, 319},
-                                              {u.PeriodCommande, 1000},
-                                              {u.TimerMonitoring, 1000}};
-    for (const auto& [t, ms] : timers) {
-        EXPECT_FALSE(t->isActive());
-        EXPECT_EQ(t->interval(), ms);
-        EXPECT_EQ(t->timerType(), Qt::PreciseTimer);
-    }
-}
 
 TEST_F(Fenetre, TwoVisibleTabsAndAFixedWindow)
 {

@@ -48,12 +48,20 @@ TEST(SensorReglages, FifoDividerAndRate)
 
 TEST(SensorReglages, Register6Fields)
 {
+    // High byte: the baud entry; an index the sensor does not define reads as 19200 (entry 1).
     EXPECT_EQ(EntreeBaudLue(0), 0);
+    EXPECT_EQ(EntreeBaudLue(1), 1);
     EXPECT_EQ(EntreeBaudLue(2), 2);
+    EXPECT_EQ(EntreeBaudLue(3), 1);
     EXPECT_EQ(EntreeBaudLue(7), 1);
+    EXPECT_EQ(EntreeBaudLue(255), 1);
+    // Low byte: the address; one outside 1..127 reads as 1.
     EXPECT_EQ(AdresseLue(5), 5);
+    EXPECT_EQ(AdresseLue(1), 1);
+    EXPECT_EQ(AdresseLue(127), 127);
     EXPECT_EQ(AdresseLue(0), 1);
     EXPECT_EQ(AdresseLue(128), 1);
+    EXPECT_EQ(AdresseLue(255), 1);
 }
 
 TEST(SensorReglages, BaudEntryOfAText)
