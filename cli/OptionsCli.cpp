@@ -12,6 +12,7 @@
 #include "GatewayName.h"
 #include "ReglagesVantor.h"
 #include "RegistresVantor.h"
+#include "TableOptions.h"
 
 namespace {
 
@@ -168,19 +169,14 @@ enum class TPortee {
     Commandes  // only the listed ones
 };
 
-// Checks an option's value and stores it: the error message, or "" when the value is sound.
-// A flag's is called with an empty value.
-using TLecture = std::string (*)(const std::string& valeur, TOptionsCli& o);
-
-struct TOption {
-    const char* nom;
-    const char* valeur;  // its value's placeholder in the help; nullptr: a flag, it takes none
-    const char* aide;    // one line, or lines separated by '\n'
-    TPortee portee;
+// What vantor-cli adds to an option's row: which commands it applies to.
+struct TExtraCli {
+    TPortee portee = TPortee::Toutes;
     std::vector<TCommande> commandes;  // for TPortee::Commandes
-    TLecture lecture;
-    const char* alias = nullptr;  // a short name meaning the same
 };
+
+// One option: name, value placeholder (none for a flag), help, reader, scope, short name.
+using TOption = TOptionRow<TOptionsCli, TExtraCli>;
 
 std::string LitPort(const std::string& valeur, TOptionsCli& o)
 {
@@ -361,149 +357,115 @@ std::string LitNote(const std::string& v, TOptionsCli& o)
 using C = TCommande;
 
 // Every option of every command, in the order of the help texts: name, value placeholder (none
-// for a flag), help, scope, commands (for TPortee::Commandes), reader, short name.
+// for a flag), help, reader, scope and commands (for TPortee::Commandes), short name.
 const std::vector<TOption> kOptions = {
     {"--port",
      "P",
      "COM1, COM2, ... (as the window names ports), a device\n"
      "path, or a serial server: rfc2217://HOST:PORT,\n"
      "tcp://HOST:PORT; required",
-     TPortee::Ligne,
-     {},
-     LitPort},
-    {"--baud", "B", "2400, 4800, 9600, 19200 (default), 38400 or 57600", TPortee::Ligne, {}, LitBaud},
+     LitPort,
+     {TPortee::Ligne, {}}},
+    {"--baud", "B", "2400, 4800, 9600, 19200 (default), 38400 or 57600", LitBaud, {TPortee::Ligne, {}}},
     {"--parity",
      "P",
      "even, odd or none (default); even and odd use two\n"
      "stop bits",
-     TPortee::Ligne,
-     {},
-     LitParite},
+     LitParite,
+     {TPortee::Ligne, {}}},
     {"--log",
      "FILE",
      "one JSON line per transaction on the line into FILE:\n"
      "time, operation, address, register or function,\n"
      "result code, duration",
-     TPortee::Ligne,
-     {},
-     [](const std::string& v, TOptionsCli& o) { return LitFichier("--log", v, o.journal); }},
+     [](const std::string& v, TOptionsCli& o) { return LitFichier("--log", v, o.journal); },
+     {TPortee::Ligne, {}}},
     {"--id",
      "N",
      "the sensor's address, 1..127 (watch: a list, 1,5,17)",
-     TPortee::Commandes,
-     {C::Info, C::Read, C::Watch, C::Set, C::SelfTest, C::Reset, C::Report, C::Config},
-     LitId},
-    {"--from", "A", "the first address tried, 1..127 (default 1)", TPortee::Commandes, {C::Scan, C::Find}, LitDe},
-    {"--to", "A", "the last address tried, 1..127 (default 127)", TPortee::Commandes, {C::Scan, C::Find}, LitA},
+     LitId,
+     {TPortee::Commandes, {C::Info, C::Read, C::Watch, C::Set, C::SelfTest, C::Reset, C::Report, C::Config}}},
+    {"--from", "A", "the first address tried, 1..127 (default 1)", LitDe, {TPortee::Commandes, {C::Scan, C::Find}}},
+    {"--to", "A", "the last address tried, 1..127 (default 127)", LitA, {TPortee::Commandes, {C::Scan, C::Find}}},
     {"--every",
      "MS",
      "milliseconds between samples, 10..86400000 (default 1000)",
-     TPortee::Commandes,
-     {C::Watch},
-     LitPeriode},
-    {"--count", "K", "stop after K samples (default: until interrupted)", TPortee::Commandes, {C::Watch}, LitNombre},
+     LitPeriode,
+     {TPortee::Commandes, {C::Watch}}},
+    {"--count", "K", "stop after K samples (default: until interrupted)", LitNombre, {TPortee::Commandes, {C::Watch}}},
     {"--csv",
      "FILE",
      "every sample into FILE as CSV",
-     TPortee::Commandes,
-     {C::Watch},
-     [](const std::string& v, TOptionsCli& o) { return LitFichier("--csv", v, o.csv); }},
-    {"--filter", "HZ", "filter cut-off, 0.1..10 Hz", TPortee::Commandes, {C::Set}, LitFiltre},
-    {"--fifo", "HZ", "FIFO rate, 50/n Hz for n of 1..256", TPortee::Commandes, {C::Set}, LitFifo},
+     [](const std::string& v, TOptionsCli& o) { return LitFichier("--csv", v, o.csv); },
+     {TPortee::Commandes, {C::Watch}}},
+    {"--filter", "HZ", "filter cut-off, 0.1..10 Hz", LitFiltre, {TPortee::Commandes, {C::Set}}},
+    {"--fifo", "HZ", "FIFO rate, 50/n Hz for n of 1..256", LitFifo, {TPortee::Commandes, {C::Set}}},
     {"--sensor-baud",
      "B",
      "the sensor's baud rate: 9600, 19200 or 38400",
-     TPortee::Commandes,
-     {C::Set},
-     LitBaudCapteur},
-    {"--address", "A", "the sensor's new address, 1..127", TPortee::Commandes, {C::Set}, LitNouvelleAdresse},
+     LitBaudCapteur,
+     {TPortee::Commandes, {C::Set}}},
+    {"--address", "A", "the sensor's new address, 1..127", LitNouvelleAdresse, {TPortee::Commandes, {C::Set}}},
     {"--wait",
      nullptr,
      "wait until the sensor answers again",
-     TPortee::Commandes,
-     {C::Reset},
-     Active<&TOptionsCli::attendre>},
+     Active<&TOptionsCli::attendre>,
+     {TPortee::Commandes, {C::Reset}}},
     {"--timeout",
      "MS",
      "at most MS milliseconds, 1..3600000\n"
      "(default: selftest 5000, reset 10000)",
-     TPortee::Commandes,
-     {C::SelfTest, C::Reset},
-     LitDelai},
+     LitDelai,
+     {TPortee::Commandes, {C::SelfTest, C::Reset}}},
     {"--out",
      "FILE",
      "the file written (report --json: - for standard output)",
-     TPortee::Commandes,
-     {C::Report, C::Config},
-     [](const std::string& v, TOptionsCli& o) { return LitFichier("--out", v, o.sortie); }},
-    {"--seconds", "S", "seconds of recording, 0.1..3600 (default 10)", TPortee::Commandes, {C::Report}, LitSecondes},
-    {"--note", "TEXT", "a note written into the record", TPortee::Commandes, {C::Report}, LitNote},
+     [](const std::string& v, TOptionsCli& o) { return LitFichier("--out", v, o.sortie); },
+     {TPortee::Commandes, {C::Report, C::Config}}},
+    {"--seconds", "S", "seconds of recording, 0.1..3600 (default 10)", LitSecondes, {TPortee::Commandes, {C::Report}}},
+    {"--note", "TEXT", "a note written into the record", LitNote, {TPortee::Commandes, {C::Report}}},
     {"--all",
      nullptr,
      "try every setting, not only until the first sensor found",
-     TPortee::Commandes,
-     {C::Find},
-     Active<&TOptionsCli::tous>},
+     Active<&TOptionsCli::tous>,
+     {TPortee::Commandes, {C::Find}}},
     {"--dry-run",
      nullptr,
      "say what would be written, write nothing (config apply)",
-     TPortee::Commandes,
-     {C::Config},
-     Active<&TOptionsCli::essai>},
-    {"--json", nullptr, "machine-readable output", TPortee::Toutes, {}, Active<&TOptionsCli::json>},
-    {"--help", nullptr, "help of the command (also -h)", TPortee::Toutes, {}, Active<&TOptionsCli::aide>, "-h"},
+     Active<&TOptionsCli::essai>,
+     {TPortee::Commandes, {C::Config}}},
+    {"--json", nullptr, "machine-readable output", Active<&TOptionsCli::json>, {TPortee::Toutes, {}}},
+    {"--help", nullptr, "help of the command (also -h)", Active<&TOptionsCli::aide>, {TPortee::Toutes, {}}, "-h"},
 };
 
-const TOption* Option(const std::string& nom)
+// Whether the option names this command among its own (TPortee::Commandes).
+bool Nomme(const TOption& option, TCommande commande)
 {
-    for (const auto& option : kOptions)
-        if (nom == option.nom || (option.alias && nom == option.alias))
-            return &option;
-    return nullptr;
+    const std::vector<TCommande>& commandes = option.extra.commandes;
+    return std::find(commandes.begin(), commandes.end(), commande) != commandes.end();
 }
 
 bool SApplique(const TOption& option, const TDescription& d)
 {
-    switch (option.portee) {
+    switch (option.extra.portee) {
     case TPortee::Toutes: return true;
     case TPortee::Ligne: return d.ligne;
     case TPortee::Commandes: break;
     }
-    return std::find(option.commandes.begin(), option.commandes.end(), d.commande) != option.commandes.end();
+    return Nomme(option, d.commande);
 }
 
-// The options' lines of a help text: name, placeholder, help, aligned.
-std::string LignesOptions(const std::vector<const TOption*>& options)
-{
-    constexpr std::size_t kColonne = 22;
-    std::string texte;
-    for (const TOption* option : options) {
-        std::string tete = std::string("  ") + option->nom + (option->valeur ? std::string(" ") + option->valeur : "");
-        tete.resize(std::max(kColonne, tete.size() + 2), ' ');
-        texte += tete;
-        for (const char* c = option->aide; *c; ++c) {
-            texte += *c;
-            if (*c == '\n')
-                texte += std::string(kColonne, ' ');
-        }
-        texte += '\n';
-    }
-    return texte;
-}
+// The column at which the options' help starts in the help texts.
+constexpr std::size_t kColonneAide = 22;
 
 // The options of these scopes (and for Commandes, of this command), in the table's order.
 std::vector<const TOption*> Choisies(std::initializer_list<TPortee> portees, TCommande commande)
 {
-    std::vector<const TOption*> choisies;
-    for (const auto& option : kOptions) {
-        if (std::find(portees.begin(), portees.end(), option.portee) == portees.end())
-            continue;
-        if (option.portee == TPortee::Commandes
-            && std::find(option.commandes.begin(), option.commandes.end(), commande) == option.commandes.end())
-            continue;
-        choisies.push_back(&option);
-    }
-    return choisies;
+    return SelectOptions(kOptions, [&](const TOption& option) {
+        const TPortee portee = option.extra.portee;
+        return std::find(portees.begin(), portees.end(), portee) != portees.end()
+               && (portee != TPortee::Commandes || Nomme(option, commande));
+    });
 }
 
 // The command line sorted: the command and its words, the options with a value, the flags.
@@ -534,16 +496,16 @@ std::string Trie(const std::vector<std::string>& arguments, TOptionsCli& o, TLig
 {
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
-        const TOption* option = Option(a);
-        if (option && option->valeur) {
-            if (i + 1 >= arguments.size())
-                return a + " needs a value";
+        const TTakenOption<TOption> prise = TakeOption(kOptions, arguments, i);
+        if (prise.status == TOptionStatus::MissingValue)
+            return a + " needs a value";
+        if (prise.status == TOptionStatus::Taken && prise.row->value) {
             for (const auto& donnee : triee.donnees)
-                if (donnee.first == option)
+                if (donnee.first == prise.row)
                     return a + " given twice";
-            triee.donnees.emplace_back(option, arguments[++i]);
-        } else if (option) {
-            triee.drapeaux.insert(option);
+            triee.donnees.emplace_back(prise.row, prise.value);
+        } else if (prise.status == TOptionStatus::Taken) {
+            triee.drapeaux.insert(prise.row);
         } else if (a.size() > 1 && a[0] == '-' && a.rfind("--", 0) == 0) {
             return "unknown option '" + a + "'";
         } else {
@@ -560,14 +522,14 @@ std::string LitOptions(const TLigneTriee& triee, const TDescription& d, TOptions
 {
     for (const TOption* drapeau : triee.drapeaux)
         if (!SApplique(*drapeau, d))
-            return std::string(drapeau->nom) + " does not apply to " + d.nom;
+            return std::string(drapeau->name) + " does not apply to " + d.nom;
     for (const TOption* drapeau : triee.drapeaux)
-        if (drapeau->portee != TPortee::Toutes)
-            drapeau->lecture("", o);
+        if (drapeau->extra.portee != TPortee::Toutes)
+            drapeau->read("", o);
     for (const auto& [option, valeur] : triee.donnees) {
         if (!SApplique(*option, d))
-            return std::string(option->nom) + " does not apply to " + d.nom;
-        std::string erreur = option->lecture(valeur, o);
+            return std::string(option->name) + " does not apply to " + d.nom;
+        std::string erreur = option->read(valeur, o);
         if (!erreur.empty())
             return erreur;
     }
@@ -582,7 +544,7 @@ std::string VerifieFifo(const TLigneTriee& triee, const TOptionsCli& o)
         return "";
     std::string texteFifo;  // as typed
     for (const auto& [option, valeur] : triee.donnees)
-        if (std::string_view(option->nom) == "--fifo")
+        if (std::string_view(option->name) == "--fifo")
             texteFifo = valeur;
     const int n = DiviseurFifo(*o.fifo) == 0 ? 256 : DiviseurFifo(*o.fifo);
     char texte[160];
@@ -625,7 +587,7 @@ std::string VerifieEnsemble(const TLigneTriee& triee, const TDescription& d, TOp
 {
     if (d.ligne && o.port.empty())
         return std::string(d.nom) + ": --port is missing";
-    if (SApplique(*Option("--id"), d) && o.id == 0)
+    if (SApplique(*FindOption(kOptions, "--id"), d) && o.id == 0)
         return std::string(d.nom) + ": --id is missing";
     if ((o.commande == TCommande::Scan || o.commande == TCommande::Find) && o.de > o.a)
         return std::string(d.nom) + ": --from must not be above --to";
@@ -671,17 +633,19 @@ std::string AideGenerale()
 {
     return kAideGeneraleTete
            + ("\nOptions of every command that talks to a sensor:\n"
-              + LignesOptions(Choisies({TPortee::Ligne}, TCommande::Aucune)))
-           + ("\nOptions of every command:\n" + LignesOptions(Choisies({TPortee::Toutes}, TCommande::Aucune)))
+              + OptionHelpLines(Choisies({TPortee::Ligne}, TCommande::Aucune), kColonneAide))
+           + ("\nOptions of every command:\n"
+              + OptionHelpLines(Choisies({TPortee::Toutes}, TCommande::Aucune), kColonneAide))
            + kAideGeneraleFin;
 }
 
 // The generated end of a command's help: its own options, then the line options.
 std::string AideOptions(TCommande commande)
 {
-    std::string texte = "\nOptions:\n" + LignesOptions(Choisies({TPortee::Commandes, TPortee::Toutes}, commande));
+    std::string texte =
+        "\nOptions:\n" + OptionHelpLines(Choisies({TPortee::Commandes, TPortee::Toutes}, commande), kColonneAide);
     if (Description(commande)->ligne)
-        texte += "\nLine options:\n" + LignesOptions(Choisies({TPortee::Ligne}, commande));
+        texte += "\nLine options:\n" + OptionHelpLines(Choisies({TPortee::Ligne}, commande), kColonneAide);
     return texte;
 }
 
@@ -724,8 +688,8 @@ TAnalyseCli AnalyseOptions(const std::vector<std::string>& arguments)
         return analyse;
     // The flags of every command (--help, --json) first: help needs no command.
     for (const TOption* drapeau : triee.drapeaux)
-        if (drapeau->portee == TPortee::Toutes)
-            drapeau->lecture("", o);
+        if (drapeau->extra.portee == TPortee::Toutes)
+            drapeau->read("", o);
     if (o.aide)
         return analyse;
     if (o.commande == TCommande::Aucune) {
