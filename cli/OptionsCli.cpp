@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "GatewayName.h"
+#include "LineCodes.h"
 #include "ReglagesVantor.h"
 #include "RegistresVantor.h"
 #include "TableOptions.h"
@@ -192,12 +193,8 @@ std::string LitPort(const std::string& valeur, TOptionsCli& o)
 
 std::string LitBaud(const std::string& valeur, TOptionsCli& o)
 {
-    static const int kBauds[] = {2400, 4800, 9600, 19200, 38400, 57600};
     long long n = 0;
-    o.codeBaud = -1;
-    for (int c = 0; c < 6; ++c)
-        if (Entier(valeur, 1, 1000000, n) && n == kBauds[c])
-            o.codeBaud = c;
+    o.codeBaud = Entier(valeur, 1, 1000000, n) ? BaudCode(n).value_or(-1) : -1;
     if (o.codeBaud < 0)
         return "--baud: 2400, 4800, 9600, 19200, 38400 or 57600 expected, got '" + valeur + "'";
     o.baud = static_cast<int>(n);
@@ -206,14 +203,10 @@ std::string LitBaud(const std::string& valeur, TOptionsCli& o)
 
 std::string LitParite(const std::string& valeur, TOptionsCli& o)
 {
-    if (valeur == "even")
-        o.codeParite = 0;
-    else if (valeur == "odd")
-        o.codeParite = 1;
-    else if (valeur == "none")
-        o.codeParite = 2;
-    else
+    const std::optional<int> code = LineModeCode(valeur);
+    if (!code)
         return "--parity: even, odd or none expected, got '" + valeur + "'";
+    o.codeParite = *code;
     o.parite = valeur;
     return "";
 }

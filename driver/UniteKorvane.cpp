@@ -53,20 +53,9 @@ TConnexion::TConnexion(std::unique_ptr<TSerialLine> line) : port_(std::move(line
 
 void TConnexion::SetLineMode(std::int32_t code)
 {
-    switch (code) {
-    case 1:
-        port_.SetParity(1);
-        port_.SetStopBits(1);
-        break;
-    case 2:
-        port_.SetParity(0);
-        port_.SetStopBits(0);
-        break;
-    default:
-        port_.SetParity(2);
-        port_.SetStopBits(1);
-        break;
-    }
+    const TLineMode& mode = kLineModes[(code >= 0 && code <= 2) ? static_cast<std::size_t>(code) : 0];
+    port_.SetParity(mode.parity);
+    port_.SetStopBits(mode.stopBits);
 }
 
 void TConnexion::SetBaudCode(std::int32_t code)
