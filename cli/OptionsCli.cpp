@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
 #include <set>
 #include <string_view>
 
+#include "ComNames.h"
 #include "GatewayName.h"
 #include "LineCodes.h"
 #include "ReglagesVantor.h"
@@ -646,15 +646,7 @@ std::string AideOptions(TCommande commande)
 
 int NumeroCom(const std::string& nom)
 {
-    if (nom.size() < 4)
-        return 0;
-    std::string prefixe = nom.substr(0, 3);
-    std::transform(prefixe.begin(), prefixe.end(), prefixe.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    long long n = 0;
-    if (prefixe != "COM" || !Entier(nom.substr(3), 1, 1000000, n) || nom[3] == '+' || nom[3] == '-')
-        return 0;
-    return static_cast<int>(n);
+    return static_cast<int>(ComNumber(nom, {.prefix = "COM", .anyCase = true, .max = 1000000}).value_or(0));
 }
 
 std::string NomCommande(TCommande commande)

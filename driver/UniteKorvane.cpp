@@ -1,10 +1,9 @@
 #include "UniteKorvane.h"
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 
-#include "DeviceNames.h"
+#include "ComNames.h"
 #include "UtilKorvane.h"
 #include "UtilSerial.h"
 
@@ -85,18 +84,11 @@ void TConnexion::SetPortIndex(std::int32_t index)
 
 std::int32_t TConnexion::GetPortIndex() const
 {
-    const std::string& name = port_.PortName();
-    if (name.size() <= kComPrefix.size() || name.compare(0, kComPrefix.size(), kComPrefix) != 0)
+    const auto number =
+        ComNumber(port_.PortName(), {.prefix = kComPrefix, .signs = true, .min = INT32_MIN, .max = INT32_MAX});
+    if (!number)
         return -1;
-    const char* first = name.data() + kComPrefix.size();
-    const char* last = name.data() + name.size();
-    if (*first == '+' && last - first > 1)
-        ++first;
-    std::int32_t number = 0;
-    const auto [end, error] = std::from_chars(first, last, number);
-    if (error != std::errc() || end != last)
-        return -1;
-    return number - 1 < 0 ? 0 : number - 1;
+    return *number - 1 < 0 ? 0 : static_cast<std::int32_t>(*number - 1);
 }
 
 std::uint8_t TConnexion::Connect()
