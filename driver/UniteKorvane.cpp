@@ -246,10 +246,10 @@ TResultCode TConnexion::ResetModule()
 {
     try {
         std::string answerHex;
-        const TResultCode code = ExchangeCode(Hex8(kFnReset), answerHex);
+        const TResultCode code = ExchangeCode(Hex8(modbus::kReset), answerHex);
         if (code != kResOk)
             return code;
-        return ExceptionOf(HexTextToBytes(answerHex), kFnReset);
+        return ExceptionOf(HexTextToBytes(answerHex), modbus::kReset);
     } catch (...) {
         return kResIoError;
     }
