@@ -10,6 +10,7 @@
 #include "CapteurCli.h"
 #include "Commandes.h"
 #include "LigneCli.h"
+#include "LineCodes.h"
 #include "Plateforme.h"
 #include "RegistresVantor.h"
 #include "RenduCli.h"
@@ -30,11 +31,11 @@ struct TReglageLigne {
 std::vector<TReglageLigne> ReglagesEssayes()
 {
     static const int kBauds[] = {19200, 9600, 38400, 57600, 4800, 2400};
-    static const std::pair<const char*, int> kModes[] = {{"none", 2}, {"even", 0}, {"odd", 1}};
+    static const int kModes[] = {2, 0, 1};  // none, even, odd
     std::vector<TReglageLigne> reglages;
     for (const int baud : kBauds)
-        for (const auto& [nom, code] : kModes)
-            reglages.push_back({baud, CodeBaud(baud), nom, code});
+        for (const int code : kModes)
+            reglages.push_back({baud, CodeBaud(baud), kLineModes[static_cast<std::size_t>(code)].word, code});
     return reglages;
 }
 

@@ -1,6 +1,7 @@
 #include "LigneCli.h"
 
 #include "EchecCli.h"
+#include "LineCodes.h"
 #include "korvane.h"
 
 namespace {
@@ -63,9 +64,5 @@ void ChangeBaudLigne(int codeBaud)
 
 int CodeBaud(int baud)
 {
-    static const int kBauds[] = {2400, 4800, 9600, 19200, 38400, 57600};
-    for (int c = 0; c < 6; ++c)
-        if (kBauds[c] == baud)
-            return c;
-    return -1;
+    return BaudCode(baud).value_or(-1);
 }

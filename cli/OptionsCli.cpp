@@ -2,14 +2,15 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
 #include <set>
 #include <string_view>
 
+#include "ComNames.h"
 #include "GatewayName.h"
+#include "LineCodes.h"
 #include "ReglagesVantor.h"
 #include "RegistresVantor.h"
 #include "TableOptions.h"
@@ -192,12 +193,8 @@ std::string LitPort(const std::string& valeur, TOptionsCli& o)
 
 std::string LitBaud(const std::string& valeur, TOptionsCli& o)
 {
-    static const int kBauds[] = {2400, 4800, 9600, 19200, 38400, 57600};
     long long n = 0;
-    o.codeBaud = -1;
-    for (int c = 0; c < 6; ++c)
-        if (Entier(valeur, 1, 1000000, n) && n == kBauds[c])
-            o.codeBaud = c;
+    o.codeBaud = Entier(valeur, 1, 1000000, n) ? BaudCode(n).value_or(-1) : -1;
     if (o.codeBaud < 0)
         return "--baud: 2400, 4800, 9600, 19200, 38400 or 57600 expected, got '" + valeur + "'";
     o.baud = static_cast<int>(n);
@@ -206,14 +203,10 @@ std::string LitBaud(const std::string& valeur, TOptionsCli& o)
 
 std::string LitParite(const std::string& valeur, TOptionsCli& o)
 {
-    if (valeur == "even")
-        o.codeParite = 0;
-    else if (valeur == "odd")
-        o.codeParite = 1;
-    else if (valeur == "none")
-        o.codeParite = 2;
-    else
+    const std::optional<int> code = LineModeCode(valeur);
+    if (!code)
         return "--parity: even, odd or none expected, got '" + valeur + "'";
+    o.codeParite = *code;
     o.parite = valeur;
     return "";
 }
@@ -653,15 +646,7 @@ std::string AideOptions(TCommande commande)
 
 int NumeroCom(const std::string& nom)
 {
-    if (nom.size() < 4)
-        return 0;
-    std::string prefixe = nom.substr(0, 3);
-    std::transform(prefixe.begin(), prefixe.end(), prefixe.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    long long n = 0;
-    if (prefixe != "COM" || !Entier(nom.substr(3), 1, 1000000, n) || nom[3] == '+' || nom[3] == '-')
-        return 0;
-    return static_cast<int>(n);
+    return static_cast<int>(ComNumber(nom, {.prefix = "COM", .anyCase = true, .max = 1000000}).value_or(0));
 }
 
 std::string NomCommande(TCommande commande)

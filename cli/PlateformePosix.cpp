@@ -4,12 +4,12 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <array>
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
+
+#include "ExecutableDir.h"
 
 namespace {
 
@@ -55,15 +55,7 @@ void Attends(std::chrono::milliseconds duree)
 
 std::string DossierProgramme()
 {
-    std::array<char, PATH_MAX> chemin{};
-    const ssize_t n = ::readlink("/proc/self/exe", chemin.data(), chemin.size() - 1);
-    if (n <= 0)
-        return {};
-    const std::string exe(chemin.data(), static_cast<std::size_t>(n));
-    const auto barre = exe.rfind('/');
-    if (barre == std::string::npos)
-        return {};
-    return barre == 0 ? std::string("/") : exe.substr(0, barre);
+    return ExecutableDir();
 }
 
 std::string HorodatageIso(std::chrono::system_clock::time_point instant)

@@ -39,11 +39,3 @@ enum : TResultCode {
     kResExcValue = -22,     // MODBUS exception 3
     kResExcDevice = -23,    // MODBUS exception 4 and every other exception code
 };
-
-// Calling convention of the library's exports: stdcall on 32-bit Windows, the platform's
-// default elsewhere. Every argument occupies a 32-bit slot; the result is 32-bit signed.
-#if defined(_WIN32) && !defined(_WIN64)
-#define KORVANE_API __stdcall
-#else
-#define KORVANE_API
-#endif

@@ -7,32 +7,22 @@
 #include <climits>
 #include <cstdint>
 
+#include "ComNames.h"
 #include "GatewayName.h"
 
 namespace {
 
 // n of a "\\.\COMn" name, or 0 when the name is not of that form.
-std::uint64_t ComNumber(const std::string& name)
+std::uint64_t PortNumber(const std::string& name)
 {
-    if (name.size() <= kComPrefix.size() || name.compare(0, kComPrefix.size(), kComPrefix) != 0)
-        return 0;
-    std::uint64_t n = 0;
-    for (std::size_t i = kComPrefix.size(); i < name.size(); ++i) {
-        const char c = name[i];
-        if (c < '0' || c > '9')
-            return 0;
-        n = n * 10 + static_cast<std::uint64_t>(c - '0');
-        if (n > INT_MAX)
-            return 0;
-    }
-    return n;
+    return static_cast<std::uint64_t>(ComNumber(name, {.prefix = kComPrefix}).value_or(0));
 }
 
 }  // namespace
 
 std::string ResolveDeviceName(const std::string& name, const std::string& exeDir)
 {
-    const std::uint64_t n = ComNumber(name);
+    const std::uint64_t n = PortNumber(name);
     if (n == 0)
         return name;
     if (!exeDir.empty()) {
@@ -48,7 +38,7 @@ std::string GatewayTarget(const std::string& name, const std::string& exeDir)
 {
     if (IsGatewayName(name))
         return name;
-    if (ComNumber(name) == 0)
+    if (PortNumber(name) == 0)
         return {};
     const std::string entry = ResolveDeviceName(name, exeDir);
     std::array<char, PATH_MAX> target{};
@@ -57,17 +47,4 @@ std::string GatewayTarget(const std::string& name, const std::string& exeDir)
         return {};
     std::string text(target.data(), static_cast<std::size_t>(len));
     return IsGatewayName(text) ? text : std::string();
-}
-
-std::string ExecutableDir()
-{
-    std::array<char, PATH_MAX> path{};
-    const ssize_t len = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
-    if (len <= 0)
-        return {};
-    std::string exe(path.data(), static_cast<std::size_t>(len));
-    const auto slash = exe.rfind('/');
-    if (slash == std::string::npos)
-        return {};
-    return slash == 0 ? std::string("/") : exe.substr(0, slash);
 }

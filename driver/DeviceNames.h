@@ -2,10 +2,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
-
-// Prefix of the port names built from a port index: backslash, backslash, full stop, backslash, COM.
-inline constexpr std::string_view kComPrefix = "\\\\.\\COM";
 
 // "\\.\COMn" with n >= 1 gives <exeDir>/dosdevices/comn when that entry exists (a symbolic link
 // to a device, as under Wine), else /dev/ttyS<n-1>. Any other name is returned as it stands.
@@ -15,6 +11,3 @@ std::string ResolveDeviceName(const std::string& name, const std::string& exeDir
 // itself, or the text of the "comn" link it resolves to (as "vantor-cli ports assign" writes it);
 // empty when the name is a device.
 std::string GatewayTarget(const std::string& name, const std::string& exeDir);
-
-// The folder of the running executable, without a trailing slash; empty when unknown.
-std::string ExecutableDir();

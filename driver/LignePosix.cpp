@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "DeviceNames.h"
+#include "ExecutableDir.h"
 
 namespace {
 

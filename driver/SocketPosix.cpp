@@ -9,6 +9,7 @@
 #include <cerrno>
 
 #include "DeviceNames.h"
+#include "ExecutableDir.h"
 #include "SocketReseau.h"
 
 namespace netio {

@@ -1,10 +1,9 @@
 #include "UniteKorvane.h"
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 
-#include "DeviceNames.h"
+#include "ComNames.h"
 #include "UtilKorvane.h"
 #include "UtilSerial.h"
 
@@ -53,20 +52,9 @@ TConnexion::TConnexion(std::unique_ptr<TSerialLine> line) : port_(std::move(line
 
 void TConnexion::SetLineMode(std::int32_t code)
 {
-    switch (code) {
-    case 1:
-        port_.SetParity(1);
-        port_.SetStopBits(1);
-        break;
-    case 2:
-        port_.SetParity(0);
-        port_.SetStopBits(0);
-        break;
-    default:
-        port_.SetParity(2);
-        port_.SetStopBits(1);
-        break;
-    }
+    const TLineMode& mode = kLineModes[(code >= 0 && code <= 2) ? static_cast<std::size_t>(code) : 0];
+    port_.SetParity(mode.parity);
+    port_.SetStopBits(mode.stopBits);
 }
 
 void TConnexion::SetBaudCode(std::int32_t code)
@@ -96,18 +84,11 @@ void TConnexion::SetPortIndex(std::int32_t index)
 
 std::int32_t TConnexion::GetPortIndex() const
 {
-    const std::string& name = port_.PortName();
-    if (name.size() <= kComPrefix.size() || name.compare(0, kComPrefix.size(), kComPrefix) != 0)
+    const auto number =
+        ComNumber(port_.PortName(), {.prefix = kComPrefix, .signs = true, .min = INT32_MIN, .max = INT32_MAX});
+    if (!number)
         return -1;
-    const char* first = name.data() + kComPrefix.size();
-    const char* last = name.data() + name.size();
-    if (*first == '+' && last - first > 1)
-        ++first;
-    std::int32_t number = 0;
-    const auto [end, error] = std::from_chars(first, last, number);
-    if (error != std::errc() || end != last)
-        return -1;
-    return number - 1 < 0 ? 0 : number - 1;
+    return *number - 1 < 0 ? 0 : static_cast<std::int32_t>(*number - 1);
 }
 
 std::uint8_t TConnexion::Connect()
@@ -265,10 +246,10 @@ TResultCode TConnexion::ResetModule()
 {
     try {
         std::string answerHex;
-        const TResultCode code = ExchangeCode(Hex8(kFnReset), answerHex);
+        const TResultCode code = ExchangeCode(Hex8(modbus::kReset), answerHex);
         if (code != kResOk)
             return code;
-        return ExceptionOf(HexTextToBytes(answerHex), kFnReset);
+        return ExceptionOf(HexTextToBytes(answerHex), modbus::kReset);
     } catch (...) {
         return kResIoError;
     }

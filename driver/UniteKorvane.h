@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "ModbusFunctions.h"
 #include "TypesKorvane.h"
 #include "comrs.h"
 
@@ -18,16 +19,6 @@ enum : std::uint8_t {
     kStatusFrame = 2,
     kStatusNoAnswer = 3,
     kStatusCrc = 4,
-};
-
-// Function codes of the request kinds.
-enum : std::uint8_t {
-    kFnReadHolding = 0x03,
-    kFnReadInput = 0x04,
-    kFnWriteSingle = 0x06,
-    kFnReadSystem = 0x41,
-    kFnWriteSystem = 0x42,
-    kFnReset = 0x46,
 };
 
 using TZoneSpan = std::span<std::uint8_t, kTailleZone>;

@@ -1,14 +1,7 @@
 #include "comrs.h"
 
 #include <algorithm>
-
-namespace {
-
-constexpr TRateRow kRates[6] = {
-    {2400, 8, 32}, {4800, 4, 16}, {9600, 2, 8}, {19200, 1, 4}, {38400, 1, 2}, {57600, 1, 1},
-};
-
-}  // namespace
+#include <optional>
 
 TRateRow RateRowEntry(std::uint8_t row)
 {
@@ -48,11 +41,8 @@ TPortTimeouts PortTimeoutsFor(std::uint8_t row)
 
 std::uint8_t RateRowOfBaud(std::uint32_t baud)
 {
-    for (std::uint8_t row = 1; row <= 6; ++row) {
-        if (kRates[row - 1].baud == baud)
-            return row;
-    }
-    return 3;
+    const std::optional<int> code = BaudCode(baud);
+    return code ? static_cast<std::uint8_t>(*code + 1) : 3;
 }
 
 TComPort::TComPort() : TComPort(MakePortLine()) {}

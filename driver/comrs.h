@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "LineCodes.h"
+
 // Line parameters handed to the platform at open time.
 struct TLineSettings {
     std::uint32_t baud = 9600;
@@ -22,14 +24,8 @@ struct TReadTimeouts {
     int intervalMs = 0;
 };
 
-// One row of the rate table: line speed and the read and write allowances in milliseconds.
-struct TRateRow {
-    std::uint32_t baud;
-    int readAllowance;
-    int writeAllowance;
-};
-
-// Rows 1 to 6; any other row number falls back to row 3 (9600 baud).
+// Rows 1 to 6 of the rate table (baud codes 0 to 5); any other row number falls back to row 3
+// (9600 baud).
 TRateRow RateRowEntry(std::uint8_t row);
 
 // (r + 20) per byte plus 20 in total, r + 20 between bytes.

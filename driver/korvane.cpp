@@ -126,31 +126,34 @@ KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_ClosePort()
 KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_ReadHoldingRegisters(std::uint16_t address, std::uint16_t quantity,
                                                                      std::uint8_t* count, std::uint8_t* data)
 {
-    return Guard([&]() { return Connexion().ReadRegisters(kFnReadHolding, address, quantity, *count, Zone(data)); });
+    return Guard(
+        [&]() { return Connexion().ReadRegisters(modbus::kReadHolding, address, quantity, *count, Zone(data)); });
 }
 
 KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_ReadInputRegisters(std::uint16_t address, std::uint16_t quantity,
                                                                    std::uint8_t* count, std::uint8_t* data)
 {
-    return Guard([&]() { return Connexion().ReadRegisters(kFnReadInput, address, quantity, *count, Zone(data)); });
+    return Guard(
+        [&]() { return Connexion().ReadRegisters(modbus::kReadInput, address, quantity, *count, Zone(data)); });
 }
 
 KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_ReadSystemRegisters(std::uint16_t address, std::uint16_t quantity,
                                                                     std::uint8_t* count, std::uint8_t* data)
 {
-    return Guard([&]() { return Connexion().ReadRegisters(kFnReadSystem, address, quantity, *count, Zone(data)); });
+    return Guard(
+        [&]() { return Connexion().ReadRegisters(modbus::kReadSystem, address, quantity, *count, Zone(data)); });
 }
 
 KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_WriteSingleRegister(std::uint16_t address, std::uint8_t high,
                                                                     std::uint8_t low)
 {
-    return Guard([&]() { return Connexion().WriteRegister(kFnWriteSingle, address, high, low); });
+    return Guard([&]() { return Connexion().WriteRegister(modbus::kWriteSingle, address, high, low); });
 }
 
 KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_WriteSystemRegister(std::uint16_t address, std::uint8_t high,
                                                                     std::uint8_t low)
 {
-    return Guard([&]() { return Connexion().WriteRegister(kFnWriteSystem, address, high, low); });
+    return Guard([&]() { return Connexion().WriteRegister(modbus::kWriteSystem, address, high, low); });
 }
 
 KORVANE_EXPORT std::int32_t KORVANE_CALL MODBUS_ResetModule()

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "ModbusFunctions.h"
+
 // A read request: first register and number of registers.
 struct TRequete {
     std::uint16_t debut;
@@ -35,8 +37,8 @@ inline constexpr std::uint8_t kRegistreCoefB = 66;
 inline constexpr std::uint8_t kRegistreCoefC = 68;
 
 // The sensor's own function codes, sent alone as one-byte PDUs.
-inline constexpr std::uint8_t kFonctionAutoTest = 0x64;
-inline constexpr std::uint8_t kFonctionReset = 0x46;
+inline constexpr std::uint8_t kFonctionAutoTest = modbus::kSelfTest;
+inline constexpr std::uint8_t kFonctionReset = modbus::kReset;
 
 // Addresses a sensor can hold, and that the bus scan tries.
 inline constexpr int kAdresseMin = 1;

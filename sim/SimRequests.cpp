@@ -1,19 +1,12 @@
 // Execution of one request by a simulated sensor: function codes, register map, exceptions.
+#include "ModbusFunctions.h"
 #include "SimSensorState.h"
 
 namespace vantor::sim {
 
 namespace {
 
-enum : std::uint8_t {
-    kReadHolding = 0x03,
-    kReadInput = 0x04,
-    kWriteSingle = 0x06,
-    kReadSystem = 0x41,
-    kWriteSystem = 0x42,
-    kReset = 0x46,
-    kSelfTest = 0x64,
-};
+using namespace modbus;
 
 enum : std::uint8_t { kExcFunction = 1, kExcAddress = 2, kExcValue = 3 };
 

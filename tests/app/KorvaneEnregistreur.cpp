@@ -103,51 +103,51 @@ using enregistreur::Simple;
 
 extern "C" {
 
-std::int32_t KORVANE_API MODBUS_SetupConnect(std::int32_t port, std::int32_t lineMode, std::int32_t baud,
-                                             std::int32_t id)
+std::int32_t KORVANE_CALL MODBUS_SetupConnect(std::int32_t port, std::int32_t lineMode, std::int32_t baud,
+                                              std::int32_t id)
 {
     return Simple({"SetupConnect", {port, lineMode, baud, id}});
 }
 
-std::int32_t KORVANE_API MODBUS_OpenPort()
+std::int32_t KORVANE_CALL MODBUS_OpenPort()
 {
     return Simple({"OpenPort", {}});
 }
 
-std::int32_t KORVANE_API MODBUS_ClosePort()
+std::int32_t KORVANE_CALL MODBUS_ClosePort()
 {
     return Simple({"ClosePort", {}});
 }
 
-std::int32_t KORVANE_API MODBUS_ReadHoldingRegisters(std::uint16_t address, std::uint16_t quantity, std::uint8_t* count,
-                                                     std::uint8_t* data)
+std::int32_t KORVANE_CALL MODBUS_ReadHoldingRegisters(std::uint16_t address, std::uint16_t quantity,
+                                                      std::uint8_t* count, std::uint8_t* data)
 {
     return Lecture("ReadHoldingRegisters", address, quantity, count, data);
 }
 
-std::int32_t KORVANE_API MODBUS_ReadInputRegisters(std::uint16_t address, std::uint16_t quantity, std::uint8_t* count,
-                                                   std::uint8_t* data)
+std::int32_t KORVANE_CALL MODBUS_ReadInputRegisters(std::uint16_t address, std::uint16_t quantity, std::uint8_t* count,
+                                                    std::uint8_t* data)
 {
     return Lecture("ReadInputRegisters", address, quantity, count, data);
 }
 
-std::int32_t KORVANE_API MODBUS_ReadSystemRegisters(std::uint16_t address, std::uint16_t quantity, std::uint8_t* count,
-                                                    std::uint8_t* data)
+std::int32_t KORVANE_CALL MODBUS_ReadSystemRegisters(std::uint16_t address, std::uint16_t quantity, std::uint8_t* count,
+                                                     std::uint8_t* data)
 {
     return Lecture("ReadSystemRegisters", address, quantity, count, data);
 }
 
-std::int32_t KORVANE_API MODBUS_WriteSingleRegister(std::uint16_t address, std::uint8_t high, std::uint8_t low)
+std::int32_t KORVANE_CALL MODBUS_WriteSingleRegister(std::uint16_t address, std::uint8_t high, std::uint8_t low)
 {
     return Simple({"WriteSingleRegister", {address, high, low}});
 }
 
-std::int32_t KORVANE_API MODBUS_WriteSystemRegister(std::uint16_t address, std::uint8_t high, std::uint8_t low)
+std::int32_t KORVANE_CALL MODBUS_WriteSystemRegister(std::uint16_t address, std::uint8_t high, std::uint8_t low)
 {
     return Simple({"WriteSystemRegister", {address, high, low}});
 }
 
-std::int32_t KORVANE_API MODBUS_exchange(std::uint8_t* data, std::uint32_t* length)
+std::int32_t KORVANE_CALL MODBUS_exchange(std::uint8_t* data, std::uint32_t* length)
 {
     enregistreur::TAppel appel{"exchange", {static_cast<long>(*length)}};
     for (std::uint32_t i = 0; i < *length && i < kTailleZone; ++i)

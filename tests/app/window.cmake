@@ -5,7 +5,8 @@ find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Test)
 
 # The stand-in for korvane: a shared library exporting the same names, recording every call.
 add_library(korvane_enregistreur SHARED ${CMAKE_CURRENT_SOURCE_DIR}/KorvaneEnregistreur.cpp)
-target_include_directories(korvane_enregistreur PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/app)
+target_include_directories(korvane_enregistreur PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/app
+                                                   ${PROJECT_SOURCE_DIR}/driver)
 target_link_libraries(korvane_enregistreur PUBLIC vantor_common)
 
 foreach(essai window startup combos drawing captures)

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "DeviceNames.h"
+#include "ExecutableDir.h"
 
 class TDosDeviceLink {
 public:

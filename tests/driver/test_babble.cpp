@@ -129,14 +129,15 @@ TEST_F(SlowBabble, ReadGivesUpWithinTheBound)
     ExpectBounded(kBoundMs, kBabbleLateMs, [&] {
         std::uint8_t count = 0;
         TDataArea data{};
-        return c.ReadRegisters(kFnReadHolding, 0x0006, 1, count, data);
+        return c.ReadRegisters(modbus::kReadHolding, 0x0006, 1, count, data);
     });
 }
 
 TEST_F(SlowBabble, WriteGivesUpWithinFiveBounds)
 {
     const int before = peer.Requests();
-    ExpectBounded(5 * kBoundMs, 5 * kBabbleLateMs, [&] { return c.WriteRegister(kFnWriteSingle, 0x0010, 0x00, 0x2A); });
+    ExpectBounded(5 * kBoundMs, 5 * kBabbleLateMs,
+                  [&] { return c.WriteRegister(modbus::kWriteSingle, 0x0010, 0x00, 0x2A); });
     EXPECT_GE(peer.Requests() - before, 15);  // five attempts each time
 }
 
@@ -147,7 +148,7 @@ TEST_F(SlowBabble, EchoAddsItsOwnCharactersAndOneSilence)
     ExpectBounded(335.0 + 2 * kSilenceMs, kBabbleLateMs, [&] {
         std::uint8_t count = 0;
         TDataArea data{};
-        return c.ReadRegisters(kFnReadHolding, 0x0006, 1, count, data);
+        return c.ReadRegisters(modbus::kReadHolding, 0x0006, 1, count, data);
     });
 }
 
@@ -175,7 +176,7 @@ TEST(SlowLine, LongestAnswerAtLineSpeedIsKept)
         });
         std::uint8_t count = 0;
         TDataArea data{};
-        EXPECT_EQ(c.ReadRegisters(kFnReadInput, 0, 125, count, data), kResOk) << "echo " << echo;
+        EXPECT_EQ(c.ReadRegisters(modbus::kReadInput, 0, 125, count, data), kResOk) << "echo " << echo;
         peer.Join();
         EXPECT_EQ(count, 255);
         EXPECT_TRUE(std::equal(answer.begin() + 3, answer.end() - 2, data.begin()));

@@ -122,11 +122,11 @@ TEST_F(ConnexionTest, FramesOnTheWire)
 {
     std::uint8_t count = 0;
     TDataArea data{};
-    c->ReadRegisters(kFnReadHolding, 0x0006, 1, count, data);
+    c->ReadRegisters(modbus::kReadHolding, 0x0006, 1, count, data);
     c->ResetModule();
     std::uint32_t length = 0;
     c->RawExchange(data, length);
-    c->WriteRegister(kFnWriteSystem, 0x1234, 0xAB, 0xCD);
+    c->WriteRegister(modbus::kWriteSystem, 0x1234, 0xAB, 0xCD);
     ASSERT_EQ(line->writes.size(), 1u + 1 + 1 + 5);
     EXPECT_EQ(line->writes[0], (B{0x01, 0x03, 0x00, 0x06, 0x00, 0x01, 0x64, 0x0B}));
     EXPECT_EQ(line->writes[1], (B{0x01, 0x46, 0x81, 0xD2}));
@@ -139,7 +139,7 @@ TEST_F(ConnexionTest, ClosedPortIsOpenedAndClosedAroundEachExchange)
     AnswerAlways(AppendCrc({0x01, 0x03, 0x02, 0x12, 0x34}));
     std::uint8_t count = 0;
     TDataArea data{};
-    EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 1, count, data), kResOk);
+    EXPECT_EQ(c->ReadRegisters(modbus::kReadHolding, 0, 1, count, data), kResOk);
     EXPECT_FALSE(c->IsOpen());
     EXPECT_EQ(line->opens, 1);
     EXPECT_EQ(line->closes, 1);
@@ -147,8 +147,8 @@ TEST_F(ConnexionTest, ClosedPortIsOpenedAndClosedAroundEachExchange)
     EXPECT_EQ(line->purges, 1);
 
     ASSERT_EQ(c->Connect(), kStatusOk);
-    EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 1, count, data), kResOk);
-    EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 1, count, data), kResOk);
+    EXPECT_EQ(c->ReadRegisters(modbus::kReadHolding, 0, 1, count, data), kResOk);
+    EXPECT_EQ(c->ReadRegisters(modbus::kReadHolding, 0, 1, count, data), kResOk);
     EXPECT_TRUE(c->IsOpen());
     EXPECT_EQ(line->opens, 2);
     EXPECT_EQ(line->closes, 1);
@@ -163,11 +163,11 @@ TEST_F(ConnexionTest, PortThatCannotOpenGivesIoErrorWithoutSending)
     TDataArea data{};
     data.fill(0xEE);
     EXPECT_EQ(c->Connect(), kStatusNoPort);
-    EXPECT_EQ(c->ReadRegisters(kFnReadInput, 0, 2, count, data), kResIoError);
+    EXPECT_EQ(c->ReadRegisters(modbus::kReadInput, 0, 2, count, data), kResIoError);
     EXPECT_EQ(count, 0);
     EXPECT_EQ(data, TDataArea{});
     line->pauses.clear();
-    EXPECT_EQ(c->WriteRegister(kFnWriteSingle, 1, 2, 3), kResIoError);
+    EXPECT_EQ(c->WriteRegister(modbus::kWriteSingle, 1, 2, 3), kResIoError);
     EXPECT_EQ(line->pauses, std::vector<int>(5, 200));  // five attempts, each with its pause
     EXPECT_TRUE(line->writes.empty());
 }
@@ -203,13 +203,13 @@ TEST_F(ConnexionTest, ResultCodesOfRequestKinds)
     std::uint8_t count = 0;
     TDataArea data{};
     AnswerAlways({});
-    EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 1, count, data), kResNoAnswer);
+    EXPECT_EQ(c->ReadRegisters(modbus::kReadHolding, 0, 1, count, data), kResNoAnswer);
     AnswerAlways(AppendCrc({0x09, 0x03, 0x00}));
-    EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 1, count, data), kResFrameError);
+    EXPECT_EQ(c->ReadRegisters(modbus::kReadHolding, 0, 1, count, data), kResFrameError);
     AnswerAlways({0x01, 0x03, 0x02, 0x00, 0x01, 0x00, 0x00});
-    EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 1, count, data), kResCrcError);
+    EXPECT_EQ(c->ReadRegisters(modbus::kReadHolding, 0, 1, count, data), kResCrcError);
     AnswerAlways({0x01, 0x83});
-    EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 1, count, data), kResCrcError);
+    EXPECT_EQ(c->ReadRegisters(modbus::kReadHolding, 0, 1, count, data), kResCrcError);
 }
 
 TEST_F(ConnexionTest, ExceptionAnswersMapToTheirCodes)
@@ -223,41 +223,41 @@ TEST_F(ConnexionTest, ExceptionAnswersMapToTheirCodes)
                  {4, kResExcDevice},   {7, kResExcDevice},  {0, kResExcDevice}};
     for (const auto& k : cases) {
         AnswerAlways(AppendCrc({0x01, 0x83, k.exception}));
-        EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 1, count, data), k.code) << int(k.exception);
+        EXPECT_EQ(c->ReadRegisters(modbus::kReadHolding, 0, 1, count, data), k.code) << int(k.exception);
         AnswerAlways(AppendCrc({0x01, 0xC1, k.exception}));
-        EXPECT_EQ(c->ReadRegisters(kFnReadSystem, 0, 1, count, data), k.code);
+        EXPECT_EQ(c->ReadRegisters(modbus::kReadSystem, 0, 1, count, data), k.code);
         AnswerAlways(AppendCrc({0x01, 0x86, k.exception}));
-        EXPECT_EQ(c->WriteRegister(kFnWriteSingle, 0, 0, 0), k.code);
+        EXPECT_EQ(c->WriteRegister(modbus::kWriteSingle, 0, 0, 0), k.code);
         AnswerAlways(AppendCrc({0x01, 0xC6, k.exception}));
         EXPECT_EQ(c->ResetModule(), k.code);
     }
     AnswerAlways(AppendCrc({0x01, 0x83, 0x02}));
     const std::size_t before = line->writes.size();
-    EXPECT_EQ(c->WriteRegister(kFnWriteSingle, 0, 0, 0), kResOk);  // not an exception of 0x06
+    EXPECT_EQ(c->WriteRegister(modbus::kWriteSingle, 0, 0, 0), kResOk);  // not an exception of 0x06
     EXPECT_EQ(line->writes.size(), before + 1);
     AnswerAlways(AppendCrc({0x01, 0x83}));  // exception without its code byte
-    EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 1, count, data), kResExcDevice);
+    EXPECT_EQ(c->ReadRegisters(modbus::kReadHolding, 0, 1, count, data), kResExcDevice);
 }
 
 TEST_F(ConnexionTest, WritesAreTriedFiveTimesReadsOnce)
 {
     std::uint8_t count = 0;
     TDataArea data{};
-    EXPECT_EQ(c->WriteRegister(kFnWriteSingle, 5, 0, 1), kResNoAnswer);
+    EXPECT_EQ(c->WriteRegister(modbus::kWriteSingle, 5, 0, 1), kResNoAnswer);
     EXPECT_EQ(line->writes.size(), 5u);
-    EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 5, 1, count, data), kResNoAnswer);
+    EXPECT_EQ(c->ReadRegisters(modbus::kReadHolding, 5, 1, count, data), kResNoAnswer);
     EXPECT_EQ(line->writes.size(), 6u);
     EXPECT_EQ(c->ResetModule(), kResNoAnswer);
     EXPECT_EQ(line->writes.size(), 7u);
 
     line->writes.clear();
     AnswerInTurn({{}, {0x01, 0x06}, AppendCrc({0x01, 0x06, 0x00, 0x05, 0x00, 0x01})});
-    EXPECT_EQ(c->WriteRegister(kFnWriteSingle, 5, 0, 1), kResOk);
+    EXPECT_EQ(c->WriteRegister(modbus::kWriteSingle, 5, 0, 1), kResOk);
     EXPECT_EQ(line->writes.size(), 3u);
 
     line->writes.clear();
     AnswerAlways(AppendCrc({0x01, 0x86, 0x03}));
-    EXPECT_EQ(c->WriteRegister(kFnWriteSingle, 5, 0, 1), kResExcValue);
+    EXPECT_EQ(c->WriteRegister(modbus::kWriteSingle, 5, 0, 1), kResExcValue);
     EXPECT_EQ(line->writes.size(), 1u);  // an exception answer is not repeated
 }
 
@@ -268,14 +268,14 @@ TEST_F(ConnexionTest, BroadcastSendsWithoutReading)
     std::uint8_t count = 0x77;
     TDataArea data{};
     data.fill(0x5A);
-    EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 1, count, data), kResBadId);
+    EXPECT_EQ(c->ReadRegisters(modbus::kReadHolding, 0, 1, count, data), kResBadId);
     EXPECT_EQ(count, 0x77);
     EXPECT_EQ(data[0], 0x5A);
     EXPECT_EQ(data[255], 0x5A);
     EXPECT_TRUE(line->writes.empty());
     EXPECT_EQ(line->opens, 0);
 
-    EXPECT_EQ(c->WriteRegister(kFnWriteSingle, 5, 0, 1), kResOk);
+    EXPECT_EQ(c->WriteRegister(modbus::kWriteSingle, 5, 0, 1), kResOk);
     ASSERT_EQ(line->writes.size(), 1u);
     EXPECT_EQ(line->writes[0], AppendCrc({0x00, 0x06, 0x00, 0x05, 0x00, 0x01}));
     EXPECT_EQ(line->reads, 0u);
@@ -300,15 +300,15 @@ TEST_F(ConnexionTest, EchoIsDroppedUncheckedAndAShortEchoIsAFrameError)
     AnswerAlways(garbledEcho);
     std::uint8_t count = 0;
     TDataArea data{};
-    EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 1, count, data), kResOk);
+    EXPECT_EQ(c->ReadRegisters(modbus::kReadHolding, 0, 1, count, data), kResOk);
     EXPECT_EQ(count, 2);
     EXPECT_EQ(data[0], 0xBE);
     EXPECT_EQ(data[1], 0xEF);
 
     AnswerAlways(B(request.begin(), request.end() - 1));
-    EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 1, count, data), kResFrameError);
+    EXPECT_EQ(c->ReadRegisters(modbus::kReadHolding, 0, 1, count, data), kResFrameError);
     AnswerAlways({});  // not even the echo: the echo is short
-    EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 1, count, data), kResFrameError);
+    EXPECT_EQ(c->ReadRegisters(modbus::kReadHolding, 0, 1, count, data), kResFrameError);
 }
 
 TEST_F(ConnexionTest, EchoWithoutAnswerMeansNoSensor)
@@ -317,8 +317,8 @@ TEST_F(ConnexionTest, EchoWithoutAnswerMeansNoSensor)
     line->responder = [](const B& frame, TFakeLineState& s) { s.Answer(frame); };
     std::uint8_t count = 0;
     TDataArea data{};
-    EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 1, count, data), kResNoAnswer);
-    EXPECT_EQ(c->WriteRegister(kFnWriteSingle, 0, 0, 1), kResNoAnswer);
+    EXPECT_EQ(c->ReadRegisters(modbus::kReadHolding, 0, 1, count, data), kResNoAnswer);
+    EXPECT_EQ(c->WriteRegister(modbus::kWriteSingle, 0, 0, 1), kResNoAnswer);
     EXPECT_EQ(line->writes.size(), 6u);
 }
 
@@ -328,7 +328,7 @@ TEST_F(ConnexionTest, ReadFillsCountAndDataAreaFromTheAnswer)
     TDataArea data{};
     data.fill(0xEE);
     AnswerAlways(AppendCrc({0x01, 0x04, 0x04, 0x3F, 0x80, 0x00, 0x01}));
-    EXPECT_EQ(c->ReadRegisters(kFnReadInput, 0, 2, count, data), kResOk);
+    EXPECT_EQ(c->ReadRegisters(modbus::kReadInput, 0, 2, count, data), kResOk);
     EXPECT_EQ(line->writes.back(), AppendCrc({0x01, 0x04, 0x00, 0x00, 0x00, 0x02}));
     EXPECT_EQ(count, 4);
     TDataArea expected{};
@@ -340,7 +340,7 @@ TEST_F(ConnexionTest, ReadFillsCountAndDataAreaFromTheAnswer)
     // Fewer data bytes than the byte count says: the missing ones read as 0.
     data.fill(0xEE);
     AnswerAlways(AppendCrc({0x01, 0x03, 0xFF, 0x11, 0x22}));
-    EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 2, count, data), kResOk);
+    EXPECT_EQ(c->ReadRegisters(modbus::kReadHolding, 0, 2, count, data), kResOk);
     EXPECT_EQ(count, 0xFF);
     expected = {};
     expected[0] = 0x11;
@@ -350,7 +350,7 @@ TEST_F(ConnexionTest, ReadFillsCountAndDataAreaFromTheAnswer)
     // A failed read leaves a cleared area and a zero count.
     data.fill(0xEE);
     AnswerAlways({});
-    EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 2, count, data), kResNoAnswer);
+    EXPECT_EQ(c->ReadRegisters(modbus::kReadHolding, 0, 2, count, data), kResNoAnswer);
     EXPECT_EQ(count, 0);
     EXPECT_EQ(data, TDataArea{});
 }
@@ -411,19 +411,19 @@ TEST_F(ConnexionTest, LargestFrameIsAcceptedAndABabblingLineIsCutOff)
     line->babble = true;
     line->reads = 0;
     std::uint8_t count = 0;
-    EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 1, count, data), kResFrameError);
+    EXPECT_EQ(c->ReadRegisters(modbus::kReadHolding, 0, 1, count, data), kResFrameError);
     EXPECT_EQ(line->reads, 261u);
 
     c->Port().SetEcho(true);
     line->reads = 0;
     line->babbleByte = 0x01;
-    EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 1, count, data), kResFrameError);
+    EXPECT_EQ(c->ReadRegisters(modbus::kReadHolding, 0, 1, count, data), kResFrameError);
     EXPECT_EQ(line->reads, 261u + 8u);
 }
 
 // An answer to slave 1 of `total` bytes with a valid CRC: identifier, function code, a byte
 // count of 255 and data bytes 0, 1, 2 and so on.
-B AnswerOfSize(std::size_t total, std::uint8_t fn = kFnReadHolding)
+B AnswerOfSize(std::size_t total, std::uint8_t fn = modbus::kReadHolding)
 {
     B a{0x01, fn, 0xFF};
     while (a.size() < total - 2)
@@ -448,7 +448,7 @@ TEST_F(ConnexionTest, EveryAnswerThatFitsTheDataAreaIsKept)
         std::uint8_t count = 0;
         TDataArea data{};
         data.fill(0xEE);
-        EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 125, count, data), kResOk);
+        EXPECT_EQ(c->ReadRegisters(modbus::kReadHolding, 0, 125, count, data), kResOk);
         EXPECT_EQ(count, 255);
         for (std::size_t i = 0; i < 255; ++i)
             ASSERT_EQ(data[i], static_cast<std::uint8_t>(i)) << i;
@@ -457,7 +457,7 @@ TEST_F(ConnexionTest, EveryAnswerThatFitsTheDataAreaIsKept)
         // One byte more is a line that runs on.
         answer = AnswerOfSize(261);
         data.fill(0xEE);
-        EXPECT_EQ(c->ReadRegisters(kFnReadHolding, 0, 125, count, data), kResFrameError);
+        EXPECT_EQ(c->ReadRegisters(modbus::kReadHolding, 0, 125, count, data), kResFrameError);
         EXPECT_EQ(count, 0);
         EXPECT_EQ(data, TDataArea{});
 
@@ -490,7 +490,7 @@ TEST_F(ConnexionTest, ReadTimeoutsFollowTheRateRow)
     c->SetBaudCode(0);
     std::uint8_t count = 0;
     TDataArea data{};
-    c->ReadRegisters(kFnReadHolding, 0, 1, count, data);
+    c->ReadRegisters(modbus::kReadHolding, 0, 1, count, data);
     EXPECT_EQ(line->lastReadLimits.totalMs, 48);
     EXPECT_EQ(line->lastReadLimits.intervalMs, 28);
     EXPECT_EQ(line->writeTimeouts.back(), 52 * 8 + 20);
@@ -516,7 +516,7 @@ TEST_F(ConnexionTest, RandomAnswersGiveTheirResultAndStayInTheDataArea)
         c->SetSlaveId(id);
         const bool echo = rng() % 4 == 0;
         c->Port().SetEcho(echo);
-        const std::uint8_t fn = (i % 2) ? kFnReadInput : kFnReadHolding;
+        const std::uint8_t fn = (i % 2) ? modbus::kReadInput : modbus::kReadHolding;
         const B answer = RandomAnswer(rng, id, fn);
         line->responder = [&](const B& frame, TFakeLineState& s) {
             if (echo)

@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 
-#include <cstring>
 
 #include "DosDeviceLink.h"
 #include "PeerPty.h"
@@ -50,23 +49,6 @@ B ReadOneRegister(TPeerPty& peer, std::uint8_t id, TResultCode expected = kResOk
 B Frame(std::uint8_t id)
 {
     return AppendCrc({id, 0x03, 0x00, 0x06, 0x00, 0x01});
-}
-
-TEST(Exports, VersionTextAndSecondNames)
-{
-    char text[64];
-    std::memset(text, 'x', sizeof text);
-    EXPECT_EQ(MODBUS_DllVersion(text), 0);
-    EXPECT_STREQ(text, "korvane V3.0. KELDRA S.A. sept 2007.");
-    EXPECT_EQ(text[37], 'x');
-    std::memset(text, 'x', sizeof text);
-    EXPECT_EQ(Korvane_DllVersion(text), 0);
-    EXPECT_STREQ(text, "korvane V3.0. KELDRA S.A. sept 2007.");
-
-    EXPECT_EQ(reinterpret_cast<void*>(&SetupConnect), reinterpret_cast<void*>(&MODBUS_SetupConnect));
-    EXPECT_EQ(reinterpret_cast<void*>(&OpenPort), reinterpret_cast<void*>(&MODBUS_OpenPort));
-    EXPECT_EQ(reinterpret_cast<void*>(&ClosePort), reinterpret_cast<void*>(&MODBUS_ClosePort));
-    EXPECT_EQ(reinterpret_cast<void*>(&Korvane_DllVersion), reinterpret_cast<void*>(&MODBUS_DllVersion));
 }
 
 TEST(Exports, FirstCallCreatesTheDefaultConnection)

@@ -30,19 +30,19 @@ TEST_P(GatewayTest, ReadsAndWritesWithBytesFF)
 {
     auto c = Through(server_.Url());
     ASSERT_EQ(c->Connect(), kStatusOk);
-    EXPECT_EQ(Read(*c, kFnReadHolding, 6, 1), "0101");  // 19200 baud, address 1
+    EXPECT_EQ(Read(*c, modbus::kReadHolding, 6, 1), "0101");  // 19200 baud, address 1
     // Register values made of 0xFF bytes, in requests and in answers.
-    EXPECT_EQ(c->WriteRegister(kFnWriteSingle, 7, 0xFF, 0xFF), kResOk);
-    EXPECT_EQ(Read(*c, kFnReadHolding, 7, 1), "FFFF");
-    EXPECT_EQ(c->WriteRegister(kFnWriteSystem, 64, 0xFF, 0x00), kResOk);
-    EXPECT_EQ(c->WriteRegister(kFnWriteSystem, 65, 0x00, 0xFF), kResOk);
-    EXPECT_EQ(c->WriteRegister(kFnWriteSystem, 66, 0xFF, 0xFF), kResOk);
-    EXPECT_EQ(Read(*c, kFnReadSystem, 64, 3), "FF0000FFFFFF");
+    EXPECT_EQ(c->WriteRegister(modbus::kWriteSingle, 7, 0xFF, 0xFF), kResOk);
+    EXPECT_EQ(Read(*c, modbus::kReadHolding, 7, 1), "FFFF");
+    EXPECT_EQ(c->WriteRegister(modbus::kWriteSystem, 64, 0xFF, 0x00), kResOk);
+    EXPECT_EQ(c->WriteRegister(modbus::kWriteSystem, 65, 0x00, 0xFF), kResOk);
+    EXPECT_EQ(c->WriteRegister(modbus::kWriteSystem, 66, 0xFF, 0xFF), kResOk);
+    EXPECT_EQ(Read(*c, modbus::kReadSystem, 64, 3), "FF0000FFFFFF");
     // An exception answer passes through as well.
-    EXPECT_EQ(Read(*c, kFnReadHolding, 60, 1), "result " + std::to_string(kResExcAddress));
+    EXPECT_EQ(Read(*c, modbus::kReadHolding, 60, 1), "result " + std::to_string(kResExcAddress));
     // Without the port held open each transaction connects and lets go by itself.
     c->Disconnect();
-    EXPECT_EQ(Read(*c, kFnReadHolding, 7, 1), "FFFF");
+    EXPECT_EQ(Read(*c, modbus::kReadHolding, 7, 1), "FFFF");
 }
 
 TEST_P(GatewayTest, ASecondClientIsRefusedWhileTheFirstHoldsTheLine)
@@ -53,11 +53,11 @@ TEST_P(GatewayTest, ASecondClientIsRefusedWhileTheFirstHoldsTheLine)
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(second->Connect(), kStatusNoPort);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-    EXPECT_EQ(Read(*second, kFnReadHolding, 6, 1), "result " + std::to_string(kResIoError));
-    EXPECT_EQ(Read(*first, kFnReadHolding, 6, 1), "0101");
+    EXPECT_EQ(Read(*second, modbus::kReadHolding, 6, 1), "result " + std::to_string(kResIoError));
+    EXPECT_EQ(Read(*first, modbus::kReadHolding, 6, 1), "0101");
     first->Disconnect();
     EXPECT_EQ(second->Connect(), kStatusOk);
-    EXPECT_EQ(Read(*second, kFnReadHolding, 6, 1), "0101");
+    EXPECT_EQ(Read(*second, modbus::kReadHolding, 6, 1), "0101");
 }
 
 // The window's own COM3, made to stand for the server by its link, through the library's
@@ -90,7 +90,7 @@ TEST_P(GatewayTest, TransactionTimeAgainstTheSerialFloor)
         std::vector<double> times;
         for (int i = 0; i < 15; ++i) {
             const auto start = std::chrono::steady_clock::now();
-            EXPECT_EQ(Read(c, kFnReadHolding, 6, 1), "0101");
+            EXPECT_EQ(Read(c, modbus::kReadHolding, 6, 1), "0101");
             times.push_back(
                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
         }
@@ -139,7 +139,7 @@ TEST(GatewayBabble, ALineThatNeverFallsSilentIsGivenUp)
         const double windowMs = static_cast<double>(port.LineTimeMicros(TConnexion::kMaxAnswer)) / 1000.0
                                 + port.SilenceMs() + AnswerAllowanceMs(kMinRoundTripMs);
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(Read(*c, kFnReadHolding, 6, 1), "result " + std::to_string(kResFrameError));
+        EXPECT_EQ(Read(*c, modbus::kReadHolding, 6, 1), "result " + std::to_string(kResFrameError));
         const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         EXPECT_LT(ms, windowMs + 300.0) << "window " << windowMs;  // 300 ms for a loaded machine
         c->Disconnect();
@@ -153,17 +153,17 @@ TEST(GatewayRfc2217, BaudRateChangeFollowsTheSensor)
     TSer2net server(sim.Device(), TMode::Rfc2217);
     auto c = Through(server.Url());
     ASSERT_EQ(c->Connect(), kStatusOk);
-    EXPECT_EQ(c->WriteRegister(kFnWriteSingle, 6, 2, 1), kResOk);  // answered at the old rate
-    EXPECT_EQ(Read(*c, kFnReadHolding, 6, 1), "result " + std::to_string(kResNoAnswer));
+    EXPECT_EQ(c->WriteRegister(modbus::kWriteSingle, 6, 2, 1), kResOk);  // answered at the old rate
+    EXPECT_EQ(Read(*c, modbus::kReadHolding, 6, 1), "result " + std::to_string(kResNoAnswer));
     c->Disconnect();
     c->SetBaudCode(4);  // 38400
     ASSERT_EQ(c->Connect(), kStatusOk);
-    EXPECT_EQ(Read(*c, kFnReadHolding, 6, 1), "0201");
+    EXPECT_EQ(Read(*c, modbus::kReadHolding, 6, 1), "0201");
     // And back, for the record: the server's line follows every open.
-    EXPECT_EQ(c->WriteRegister(kFnWriteSingle, 6, 1, 1), kResOk);
+    EXPECT_EQ(c->WriteRegister(modbus::kWriteSingle, 6, 1, 1), kResOk);
     c->Disconnect();
     c->SetBaudCode(kBaud19200);
-    EXPECT_EQ(Read(*c, kFnReadHolding, 6, 1), "0101");
+    EXPECT_EQ(Read(*c, modbus::kReadHolding, 6, 1), "0101");
 }
 
 // Raw TCP leaves the line to the server: whatever rate the driver is set to, the server's own
@@ -174,7 +174,7 @@ TEST(GatewayRawTcp, TheServerOwnsTheLineSettings)
     TSer2net server(sim.Device(), TMode::Raw);
     auto c = Through(server.Url(), 2);  // 9600 asked for
     ASSERT_EQ(c->Connect(), kStatusOk);
-    EXPECT_EQ(Read(*c, kFnReadHolding, 6, 1), "0101");
+    EXPECT_EQ(Read(*c, modbus::kReadHolding, 6, 1), "0101");
 }
 
 // The command-line tool through the server, by the server's name.

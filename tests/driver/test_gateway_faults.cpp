@@ -31,7 +31,7 @@ TResultCode ReadSix(TConnexion& c, std::string* value = nullptr)
 {
     std::uint8_t count = 0;
     std::array<std::uint8_t, kTailleZone> data{};
-    const TResultCode code = c.ReadRegisters(kFnReadHolding, 6, 1, count, data);
+    const TResultCode code = c.ReadRegisters(modbus::kReadHolding, 6, 1, count, data);
     if (value != nullptr)
         *value = BytesToHexText(TByteString(data.begin(), data.begin() + count));
     return code;
@@ -116,7 +116,7 @@ TEST(GatewayWire, Rfc2217SettingsPurgeAndDoubledFF)
     });
     auto c = Through(server.Url("rfc2217"));
     ASSERT_EQ(c->Connect(), kStatusOk);
-    EXPECT_EQ(c->WriteRegister(kFnWriteSingle, 7, 0xFF, 0xFF), kResOk);
+    EXPECT_EQ(c->WriteRegister(modbus::kWriteSingle, 7, 0xFF, 0xFF), kResOk);
     c->Disconnect();
     server.Join();
     // Offers, the server's echo declined, then the line settings: 19200 8N1, no flow control, and
@@ -230,7 +230,7 @@ TEST(GatewayFaults, ServerGoneForGoodGivesNoAnswerEachTime)
     EXPECT_EQ(ReadSix(*c), kResNoAnswer);
     server.reset();  // nothing listens any more: every reconnection is refused
     const auto start = Clock::now();
-    EXPECT_EQ(c->WriteRegister(kFnWriteSingle, 7, 1, 2), kResNoAnswer);  // five attempts
+    EXPECT_EQ(c->WriteRegister(modbus::kWriteSingle, 7, 1, 2), kResNoAnswer);  // five attempts
     EXPECT_LT(MsSince(start), 1000.0);
 }
 
@@ -301,7 +301,7 @@ TEST(GatewayTiming, ALongAnswerInChunksIsTakenWhole)
     auto c = Through(server.Url("tcp"), 2);  // 9600 baud
     ASSERT_EQ(c->Connect(), kStatusOk);
     EXPECT_EQ(c->Port().SilenceMs(), 42);
-    EXPECT_EQ(Read(*c, kFnReadHolding, 0, 48), BytesToHexText(TByteString(answer.begin() + 3, answer.end() - 2)));
+    EXPECT_EQ(Read(*c, modbus::kReadHolding, 0, 48), BytesToHexText(TByteString(answer.begin() + 3, answer.end() - 2)));
     c->Disconnect();
 }
 

@@ -165,7 +165,7 @@ TEST(HeldTransmitter, TransactionGoesOnToReadAfterAHeldWrite)
         peer.Serve(8, AppendCrc({0x01, 0x03, 0x02, 0x12, 0x34}), &request);
         std::uint8_t count = 0;
         TDataArea data{};
-        EXPECT_EQ(c.ReadRegisters(kFnReadHolding, 0x0006, 1, count, data), kResOk);
+        EXPECT_EQ(c.ReadRegisters(modbus::kReadHolding, 0x0006, 1, count, data), kResOk);
         peer.Join();
         EXPECT_EQ(request, (B{0x01, 0x03, 0x00, 0x06, 0x00, 0x01, 0x64, 0x0B}));
         EXPECT_EQ(count, 2);
@@ -175,7 +175,7 @@ TEST(HeldTransmitter, TransactionGoesOnToReadAfterAHeldWrite)
     // A write is answered at its first attempt.
     ExpectDuration(writeBound + silence, 3 * kLateMs, [&] {
         peer.Serve(8, AppendCrc({0x01, 0x06, 0x00, 0x10, 0x00, 0x2A}));
-        EXPECT_EQ(c.WriteRegister(kFnWriteSingle, 0x0010, 0x00, 0x2A), kResOk);
+        EXPECT_EQ(c.WriteRegister(modbus::kWriteSingle, 0x0010, 0x00, 0x2A), kResOk);
         peer.Join();
     });
     EXPECT_EQ(gDrains.load(), 0);
@@ -198,12 +198,12 @@ TEST(HeldTransmitter, FlowStoppedLineEndsTheWriteAtItsTimeout)
     std::uint8_t count = 0;
     TDataArea data{};
     ExpectDuration(writeBound + silence, 3 * kLateMs,
-                   [&] { EXPECT_EQ(c.ReadRegisters(kFnReadHolding, 0x0006, 1, count, data), kResNoAnswer); });
+                   [&] { EXPECT_EQ(c.ReadRegisters(modbus::kReadHolding, 0x0006, 1, count, data), kResNoAnswer); });
     EXPECT_EQ(peer.Drain(), B{});
 
     ASSERT_EQ(::tcflow(peer.SlaveFd(), TCOON), 0);
     peer.Serve(8, AppendCrc({0x01, 0x03, 0x02, 0x00, 0x07}));
-    EXPECT_EQ(c.ReadRegisters(kFnReadHolding, 0x0006, 1, count, data), kResOk);
+    EXPECT_EQ(c.ReadRegisters(modbus::kReadHolding, 0x0006, 1, count, data), kResOk);
     peer.Join();
     EXPECT_EQ(data[1], 0x07);
     c.Disconnect();

@@ -104,7 +104,7 @@ std::string ReadHolding7(TConnexion& c)
 {
     std::uint8_t count = 0;
     std::array<std::uint8_t, kTailleZone> data{};
-    const TResultCode code = c.ReadRegisters(kFnReadHolding, 7, 1, count, data);
+    const TResultCode code = c.ReadRegisters(modbus::kReadHolding, 7, 1, count, data);
     return code != kResOk ? "result " + std::to_string(code)
                           : BytesToHexText(TByteString(data.begin(), data.begin() + count));
 }

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "DeviceNames.h"
+#include "ExecutableDir.h"
 #include "FakeLine.h"
 #include "LignePosix.h"
 #include "comrs.h"

@@ -123,7 +123,7 @@ TEST_F(PtyConnexion, ReadOnAClosedPortOpensItForTheTransactionOnly)
     peer.Serve(8, AppendCrc({0x01, 0x03, 0x02, 0x12, 0x34}), &request);
     std::uint8_t count = 0;
     TDataArea data{};
-    EXPECT_EQ(c.ReadRegisters(kFnReadHolding, 0x0006, 1, count, data), kResOk);
+    EXPECT_EQ(c.ReadRegisters(modbus::kReadHolding, 0x0006, 1, count, data), kResOk);
     peer.Join();
     EXPECT_EQ(request, (B{0x01, 0x03, 0x00, 0x06, 0x00, 0x01, 0x64, 0x0B}));
     EXPECT_EQ(count, 2);
@@ -140,7 +140,7 @@ TEST_F(PtyConnexion, ReadOnAClosedPortOpensItForTheTransactionOnly)
 TEST_F(PtyConnexion, SilentSlaveGetsAWriteFiveTimesAndAReadOnce)
 {
     ASSERT_EQ(c.Connect(), kStatusOk);
-    EXPECT_EQ(c.WriteRegister(kFnWriteSingle, 0x0010, 0x00, 0x2A), kResNoAnswer);
+    EXPECT_EQ(c.WriteRegister(modbus::kWriteSingle, 0x0010, 0x00, 0x2A), kResNoAnswer);
     const B frame = AppendCrc({0x01, 0x06, 0x00, 0x10, 0x00, 0x2A});
     B five;
     for (int i = 0; i < 5; ++i)
@@ -149,7 +149,7 @@ TEST_F(PtyConnexion, SilentSlaveGetsAWriteFiveTimesAndAReadOnce)
 
     std::uint8_t count = 0;
     TDataArea data{};
-    EXPECT_EQ(c.ReadRegisters(kFnReadSystem, 0x0001, 3, count, data), kResNoAnswer);
+    EXPECT_EQ(c.ReadRegisters(modbus::kReadSystem, 0x0001, 3, count, data), kResNoAnswer);
     EXPECT_EQ(peer.Drain(), AppendCrc({0x01, 0x41, 0x00, 0x01, 0x00, 0x03}));
     c.Disconnect();
 }
@@ -183,10 +183,10 @@ TEST_F(PtyConnexion, CorruptedByteFailsOneAnswerAndTheNextTransactionWorks)
     std::uint8_t count = 0;
     TDataArea data{};
     peer.Serve(8, corrupted);
-    EXPECT_EQ(c.ReadRegisters(kFnReadInput, 0, 2, count, data), kResCrcError);
+    EXPECT_EQ(c.ReadRegisters(modbus::kReadInput, 0, 2, count, data), kResCrcError);
     peer.Join();
     peer.Serve(8, answer);
-    EXPECT_EQ(c.ReadRegisters(kFnReadInput, 0, 2, count, data), kResOk);
+    EXPECT_EQ(c.ReadRegisters(modbus::kReadInput, 0, 2, count, data), kResOk);
     peer.Join();
     EXPECT_EQ(BufferToHexText(data, count), "41A00000");
     c.Disconnect();
@@ -199,12 +199,12 @@ TEST_F(PtyConnexion, BabblingPeerIsCutOffAndTheLineRecovers)
     TDataArea data{};
     peer.Serve(8, B(3000, 0x01));
     const auto t0 = Clock::now();
-    EXPECT_EQ(c.ReadRegisters(kFnReadHolding, 0, 1, count, data), kResFrameError);
+    EXPECT_EQ(c.ReadRegisters(modbus::kReadHolding, 0, 1, count, data), kResFrameError);
     EXPECT_LT(MsSince(t0), 2000);
     peer.Join();
     WaitForSilence(c.Port());
     peer.Serve(8, AppendCrc({0x01, 0x03, 0x02, 0x00, 0x07}));
-    EXPECT_EQ(c.ReadRegisters(kFnReadHolding, 0, 1, count, data), kResOk);
+    EXPECT_EQ(c.ReadRegisters(modbus::kReadHolding, 0, 1, count, data), kResOk);
     peer.Join();
     EXPECT_EQ(data[1], 0x07);
     c.Disconnect();
@@ -221,7 +221,7 @@ TEST_F(PtyConnexion, LongestAnswerIsKeptAndOneByteMoreIsRefused)
     std::uint8_t count = 0;
     TDataArea data{};
     peer.Serve(8, answer);
-    EXPECT_EQ(c.ReadRegisters(kFnReadHolding, 0, 125, count, data), kResOk);
+    EXPECT_EQ(c.ReadRegisters(modbus::kReadHolding, 0, 125, count, data), kResOk);
     peer.Join();
     EXPECT_EQ(count, 255);
     EXPECT_TRUE(std::equal(answer.begin() + 3, answer.end() - 2, data.begin()));
@@ -230,7 +230,7 @@ TEST_F(PtyConnexion, LongestAnswerIsKeptAndOneByteMoreIsRefused)
     B longer(answer.begin(), answer.end() - 2);
     longer.push_back(0x00);
     peer.Serve(8, AppendCrc(longer));
-    EXPECT_EQ(c.ReadRegisters(kFnReadHolding, 0, 125, count, data), kResFrameError);
+    EXPECT_EQ(c.ReadRegisters(modbus::kReadHolding, 0, 125, count, data), kResFrameError);
     peer.Join();
     EXPECT_EQ(count, 0);
     c.Disconnect();
@@ -247,7 +247,7 @@ TEST_F(PtyConnexion, PeerHangingUpMidAnswerGivesAFailureQuickly)
     std::uint8_t count = 0;
     TDataArea data{};
     const auto t0 = Clock::now();
-    const TResultCode r = c.ReadRegisters(kFnReadHolding, 0, 2, count, data);
+    const TResultCode r = c.ReadRegisters(modbus::kReadHolding, 0, 2, count, data);
     EXPECT_TRUE(r == kResCrcError || r == kResNoAnswer) << r;
     EXPECT_LT(MsSince(t0), 1000);
     peer.Join();
@@ -278,7 +278,7 @@ TEST_P(PtyHostile, RandomAnswersGiveTheirResult)
     for (int i = 0; i < 60; ++i) {
         const std::uint8_t id = static_cast<std::uint8_t>(1 + rng() % 127);
         c.SetSlaveId(id);
-        const B answer = RandomAnswer(rng, id, kFnReadInput);
+        const B answer = RandomAnswer(rng, id, modbus::kReadInput);
         // The answer must be on the line before the driver's silence limit; a peer thread
         // scheduled too late on a loaded machine is silence by the line's own rules, so
         // such a sample is drawn again rather than judged.
@@ -291,7 +291,7 @@ TEST_P(PtyHostile, RandomAnswersGiveTheirResult)
         });
         std::uint8_t count = 0;
         TDataArea data{};
-        const TResultCode got = c.ReadRegisters(kFnReadInput, 0, 2, count, data);
+        const TResultCode got = c.ReadRegisters(modbus::kReadInput, 0, 2, count, data);
         peer.Join();
         if (answer.size() > TConnexion::kMaxAnswer || got == kResNoAnswer || got == kResCrcError)
             WaitForSilence(c.Port());
@@ -300,7 +300,7 @@ TEST_P(PtyHostile, RandomAnswersGiveTheirResult)
             --i;
             continue;
         }
-        const TReadOutcome want = ExpectedRead(answer, id, kFnReadInput);
+        const TReadOutcome want = ExpectedRead(answer, id, modbus::kReadInput);
         ASSERT_EQ(got, want.code) << BytesToHexText(answer);
         if (got == kResOk) {
             ASSERT_EQ(count, want.count);

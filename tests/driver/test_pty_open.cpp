@@ -84,9 +84,9 @@ TEST(PtyOpen, DeviceHeldExclusivelyByAnotherProgramIsRefusedEvenToRoot)
     c.SetBaudCode(5);
     std::uint8_t count = 0;
     TDataArea data{};
-    EXPECT_EQ(c.ReadRegisters(kFnReadHolding, 0x0006, 1, count, data), kResIoError);
+    EXPECT_EQ(c.ReadRegisters(modbus::kReadHolding, 0x0006, 1, count, data), kResIoError);
     EXPECT_EQ(MessageText(ResultCodeToMessageIndex(kResIoError)), "I/O error.");
-    EXPECT_EQ(c.WriteRegister(kFnWriteSingle, 0x0010, 0x00, 0x2A), kResIoError);
+    EXPECT_EQ(c.WriteRegister(modbus::kWriteSingle, 0x0010, 0x00, 0x2A), kResIoError);
     EXPECT_EQ(c.Connect(), kStatusNoPort);
     EXPECT_FALSE(c.IsOpen());
     c.Disconnect();
@@ -207,7 +207,7 @@ TEST(PtyOpen, RequestOnASerialPortThatDropsParityIsAnIoError)
     c.SetBaudCode(5);
     std::uint8_t count = 0;
     TDataArea data{};
-    EXPECT_EQ(c.ReadRegisters(kFnReadHolding, 0x0006, 1, count, data), kResIoError);
+    EXPECT_EQ(c.ReadRegisters(modbus::kReadHolding, 0x0006, 1, count, data), kResIoError);
     EXPECT_EQ(c.Connect(), kStatusNoPort);
     EXPECT_EQ(peer.Drain(), B{});
     EXPECT_FALSE(ExclusiveFlag(peer.SlaveFd()));
@@ -215,7 +215,7 @@ TEST(PtyOpen, RequestOnASerialPortThatDropsParityIsAnIoError)
     // The same port with no parity asked works.
     c.SetLineMode(2);
     peer.Serve(8, AppendCrc({0x01, 0x03, 0x02, 0x12, 0x34}));
-    EXPECT_EQ(c.ReadRegisters(kFnReadHolding, 0x0006, 1, count, data), kResOk);
+    EXPECT_EQ(c.ReadRegisters(modbus::kReadHolding, 0x0006, 1, count, data), kResOk);
     peer.Join();
     EXPECT_EQ(data[0], 0x12);
 }

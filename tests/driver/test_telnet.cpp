@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "DeviceNames.h"
+#include "ExecutableDir.h"
 #include "DosDeviceLink.h"
 #include "GatewayName.h"
 #include "TelnetComPort.h"

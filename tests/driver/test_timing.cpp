@@ -105,9 +105,10 @@ TEST_F(TimingTest, TransactionOnAClosedPortCostsThePause)
     std::uint8_t count = 0;
     TDataArea data{};
     // Closed: open, 200 ms pause, one read time-out of silence, close.
-    ExpectDuration(200.0 + 42.0, [&] { EXPECT_EQ(c.ReadRegisters(kFnReadHolding, 0, 1, count, data), kResNoAnswer); });
+    ExpectDuration(200.0 + 42.0,
+                   [&] { EXPECT_EQ(c.ReadRegisters(modbus::kReadHolding, 0, 1, count, data), kResNoAnswer); });
     ASSERT_EQ(c.Connect(), kStatusOk);
-    ExpectDuration(42.0, [&] { EXPECT_EQ(c.ReadRegisters(kFnReadHolding, 0, 1, count, data), kResNoAnswer); });
+    ExpectDuration(42.0, [&] { EXPECT_EQ(c.ReadRegisters(modbus::kReadHolding, 0, 1, count, data), kResNoAnswer); });
     c.Disconnect();
 }
 

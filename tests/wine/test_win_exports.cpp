@@ -15,7 +15,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 
 #include "PeerClient.h"
 #include "UtilKorvane.h"
@@ -72,22 +71,6 @@ struct WinExports : ::testing::Test {
         return peer.Join(com);
     }
 };
-
-TEST_F(WinExports, VersionTextAndSecondNamesAreTheSameEntries)
-{
-    char text[64];
-    std::memset(text, 'x', sizeof text);
-    EXPECT_EQ(MODBUS_DllVersion(text), 0);
-    EXPECT_STREQ(text, "korvane V3.0. KELDRA S.A. sept 2007.");
-    EXPECT_EQ(text[37], 'x');
-    std::memset(text, 'x', sizeof text);
-    EXPECT_EQ(Korvane_DllVersion(text), 0);
-    EXPECT_STREQ(text, "korvane V3.0. KELDRA S.A. sept 2007.");
-    EXPECT_EQ(reinterpret_cast<void*>(&SetupConnect), reinterpret_cast<void*>(&MODBUS_SetupConnect));
-    EXPECT_EQ(reinterpret_cast<void*>(&OpenPort), reinterpret_cast<void*>(&MODBUS_OpenPort));
-    EXPECT_EQ(reinterpret_cast<void*>(&ClosePort), reinterpret_cast<void*>(&MODBUS_ClosePort));
-    EXPECT_EQ(reinterpret_cast<void*>(&Korvane_DllVersion), reinterpret_cast<void*>(&MODBUS_DllVersion));
-}
 
 TEST_F(WinExports, FirstCallCreatesTheDefaultConnectionOnCom1)
 {

@@ -263,7 +263,10 @@ struct Win32ConnexionTest : Win32LineTest {
         c.reset();  // closes the port through the stand-in
         Win32LineTest::TearDown();
     }
-    TResultCode Read(std::uint8_t& count, TDataArea& data) { return c->ReadRegisters(kFnReadInput, 0, 2, count, data); }
+    TResultCode Read(std::uint8_t& count, TDataArea& data)
+    {
+        return c->ReadRegisters(modbus::kReadInput, 0, 2, count, data);
+    }
 };
 
 TEST_F(Win32ConnexionTest, AnAnswerReadByteByByteCostsThreeDeviceReads)
@@ -322,7 +325,7 @@ TEST_F(Win32ConnexionTest, WriteAbortedByALineErrorIsRetried)
     };
     // The error arrives inside the first answer: that attempt fails, the second one works.
     state.errorAtByte = 2;
-    EXPECT_EQ(c->WriteRegister(kFnWriteSingle, 0x0010, 0x00, 0x2A), kResOk);
+    EXPECT_EQ(c->WriteRegister(modbus::kWriteSingle, 0x0010, 0x00, 0x2A), kResOk);
     EXPECT_EQ(state.writes.size(), 2u);
 }
 
