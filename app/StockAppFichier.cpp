@@ -213,9 +213,8 @@ bool NomDeTemporaire(const QString& name, const QString& prefix)
     if (name.size() != prefix.size() + 6 || !name.startsWith(prefix))
         return false;
     const QStringView part = QStringView(name).right(6);
-    return std::all_of(part.begin(), part.end(), [](QChar c) {
-        return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
-    });
+    return std::all_of(part.begin(), part.end(),
+                       [](QChar c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); });
 }
 
 // Removes the temporary file that the stale marker at markerPath names, then the marker once no

@@ -154,7 +154,8 @@ void TFenetrePrincipale::BoutEcritIdClick()
         Signale(*this, kResBadParam);
         return;
     }
-    Signale(*this, MODBUS_WriteSingleRegister(kRegistreBaudAdresse, lu.zone[0], static_cast<std::uint8_t>(adresse & 0xFF)));
+    Signale(*this,
+            MODBUS_WriteSingleRegister(kRegistreBaudAdresse, lu.zone[0], static_cast<std::uint8_t>(adresse & 0xFF)));
 }
 
 // --- identity: firmware revision (input 12) and serial number (holding 8-11) ----------------
@@ -172,7 +173,8 @@ void TFenetrePrincipale::BoutLitNumSerieClick()
     AppliqueIdentifiant();
     const TRegistresLus lu = LitMaintien(kLectureNumSerie);
     // 8 bytes, whatever the byte count.
-    MontreIdentite(*this, ui->LabelNumSerie, lu.res, lu.res == kResOk ? TexteNumSerie(lu.zone) : QStringLiteral("XXXX"));
+    MontreIdentite(*this, ui->LabelNumSerie, lu.res,
+                   lu.res == kResOk ? TexteNumSerie(lu.zone) : QStringLiteral("XXXX"));
 }
 
 // --- self test (0x64) and reset (0x46): one-byte PDUs, the outcome is not shown ------------

@@ -674,8 +674,8 @@ TEST_F(LeftOverTest, TheFilesOfASaveUnderWayAreKept)
     store.WriteInteger("V", 1);
     ::close(held);
 
-    QStringList expected{"AppVantor.xml",        "AppVantor.xml.FrEshM", Marker("FrEshM"), "AppVantor.xml.FrEshT",
-                         Marker("FrEshT"),       "AppVantor.xml.LoCkEd", Marker("LoCkEd")};
+    QStringList expected{"AppVantor.xml",  "AppVantor.xml.FrEshM", Marker("FrEshM"), "AppVantor.xml.FrEshT",
+                         Marker("FrEshT"), "AppVantor.xml.LoCkEd", Marker("LoCkEd")};
     expected.sort();
     EXPECT_EQ(FolderEntries(dir.path()), expected);
 }
@@ -689,8 +689,9 @@ TEST_F(LeftOverTest, OtherFilesSurviveAnyNumberOfSaves)
     for (const QString& name : usersFiles)
         Make(dir.filePath(name), anHourAgo);
     MakeLeftOver(path(), "hTspEc", anHourAgo, anHourAgo);
-    ASSERT_EQ(::link(QFile::encodeName(path() + ".hTspEc").constData(), QFile::encodeName(path() + ".HrdLnk").constData()),
-              0);
+    ASSERT_EQ(
+        ::link(QFile::encodeName(path() + ".hTspEc").constData(), QFile::encodeName(path() + ".HrdLnk").constData()),
+        0);
     QTemporaryDir elsewhere;
     const QString target = elsewhere.filePath("cible");
     WriteBytes(target, "garder");
