@@ -1,15 +1,32 @@
 // Program entry of AppVantor: one application, one main window.
 #include <QApplication>
+
+#if defined(_WIN32)
+#include <QObject>
+#else
 #include <QSocketNotifier>
 
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
+#endif
 
 #include "NomAppVantor.h"
 #include "UniteAppVantor.h"
 
 namespace {
+
+#if defined(_WIN32)
+
+// Windows ends the process as soon as the end of the session has been announced, without
+// returning from the event loop: the window keeps its settings when the end is announced.
+void ConserveEnFinDeSession(QApplication& application, TFenetrePrincipale& fenetre)
+{
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &fenetre,
+                     [&fenetre] { fenetre.ConserveReglages(); });
+}
+
+#else
 
 // A request to end (logout, kill, Ctrl+C in a terminal) ends the event loop in order, so that the
 // window is destroyed normally and keeps its settings.
@@ -40,15 +57,22 @@ void TermineSurSignal(QApplication& application)
         ::sigaction(signal, &action, nullptr);
 }
 
+#endif
+
 }  // namespace
 
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     NomAppVantor::NommeApplication();
+#if !defined(_WIN32)
     TermineSurSignal(application);
+#endif
 
     TFenetrePrincipale FenetrePrincipale;
+#if defined(_WIN32)
+    ConserveEnFinDeSession(application, FenetrePrincipale);
+#endif
     FenetrePrincipale.show();
     return QApplication::exec();
 }

@@ -112,13 +112,18 @@ TFenetrePrincipale::TFenetrePrincipale(QWidget* parent, const QString& fichierRe
 
 TFenetrePrincipale::~TFenetrePrincipale()
 {
+    ConserveReglages();
+    delete StockApp;
+    delete StockAppXml;
+    delete ui;
+}
+
+void TFenetrePrincipale::ConserveReglages()
+{
     // A window that ends without a close request still keeps its settings.
     if (StockApp->Restored() && !StockApp->Saved())
         StockApp->SaveSettings();
     StockAppXml->Flush();
-    delete StockApp;
-    delete StockAppXml;
-    delete ui;
 }
 
 bool TFenetrePrincipale::ReglagesRestaures() const

@@ -45,6 +45,10 @@ public:
     // True once the saved settings have been applied, at the window's first showing.
     bool ReglagesRestaures() const;
 
+    // Keeps the settings on disk now, as the window's destruction does: for an end that does not
+    // wait for the window to be destroyed.
+    void ConserveReglages();
+
     // Every error box of the window goes through here: modal, caption "Erreur", error icon,
     // one "OK" button (or the boxes given to the constructor).
     void MontreErreur(const QString& texte);
