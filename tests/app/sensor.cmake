@@ -9,18 +9,19 @@ add_executable(test_affichage
   ${PROJECT_SOURCE_DIR}/app/AffichageVantor.cpp)
 target_include_directories(test_affichage PRIVATE ${PROJECT_SOURCE_DIR}/app)
 target_link_libraries(test_affichage PRIVATE vantor_sensor Qt6::Gui GTest::gtest_main)
-gtest_discover_tests(test_affichage)
+vantor_window_test(test_affichage 60)
 
 # Handlers on a recording stand-in of the driver: exact driver calls, timers, displays, no line.
 foreach(zone mesures config)
-  add_executable(test_${zone}_appels
-    ${CMAKE_CURRENT_SOURCE_DIR}/test_${zone}_appels.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/KorvaneEnregistreur.cpp)
+  add_executable(test_${zone}_appels ${CMAKE_CURRENT_SOURCE_DIR}/test_${zone}_appels.cpp)
   target_include_directories(test_${zone}_appels PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(test_${zone}_appels PRIVATE vantor_app_ui Qt6::Test GTest::gtest_main)
-  gtest_discover_tests(test_${zone}_appels
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 60)
+  target_link_libraries(test_${zone}_appels PRIVATE vantor_app_ui korvane_enregistreur Qt6::Test GTest::gtest_main)
+  vantor_window_test(test_${zone}_appels 60)
 endforeach()
+
+if(WIN32)
+  return()
+endif()
 
 # Handlers end to end: the real window, the real korvane library and simulated sensors on a
 # pseudo-terminal (BancVantor, shared with the other areas' tests).

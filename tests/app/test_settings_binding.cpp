@@ -14,7 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #ifdef __linux__
 #include <fcntl.h>
 #include <sys/inotify.h>
@@ -280,7 +279,7 @@ TEST_F(BindingTest, ReadOnlyFileIsRestoredButNeverWritten)
 {
     const QByteArray file = WindowFile("0", "6", "1", "4", "8");
     WriteBytes(path(), file);
-    ASSERT_EQ(::chmod(QFile::encodeName(path()).constData(), 0444), 0);
+    ASSERT_TRUE(MakeReadOnly(path()));
     Run run(path());
     run.binding.RestoreSettings();
     EXPECT_TRUE(run.store.IsReadOnly());

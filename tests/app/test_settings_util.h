@@ -12,10 +12,12 @@
 #include <functional>
 #include <ostream>
 
+#if !defined(_WIN32)
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 // File texts show up as readable text in failure messages.
 QT_BEGIN_NAMESPACE
@@ -72,6 +74,13 @@ inline QStringList FolderEntries(const QString& dir)
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+// Leaves every permission to read and none to write: on Windows, the read-only attribute.
+inline bool MakeReadOnly(const QString& path)
+{
+    return QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadUser | QFile::ReadGroup | QFile::ReadOther);
+}
+
+#if !defined(_WIN32)
 // The inode of a path, links not followed.
 inline ino_t Inode(const QString& path)
 {
@@ -97,5 +106,6 @@ inline int RunInChild(const std::function<int()>& body, bool unprivileged)
         return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
 }
+#endif
 
 }  // namespace settings_test

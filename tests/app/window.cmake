@@ -8,6 +8,11 @@ add_library(korvane_enregistreur SHARED ${CMAKE_CURRENT_SOURCE_DIR}/KorvaneEnreg
 target_include_directories(korvane_enregistreur PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/app
                                                    ${PROJECT_SOURCE_DIR}/driver)
 target_link_libraries(korvane_enregistreur PUBLIC vantor_common)
+if(WIN32)
+  # The DLL exports every function of its own, none of the runtime linked into it statically.
+  target_link_options(korvane_enregistreur PRIVATE
+    "LINKER:--exclude-libs,libgcc.a:libgcc_eh.a:libstdc++.a:libwinpthread.a:libmingwex.a")
+endif()
 
 foreach(essai window startup combos drawing captures)
   add_executable(test_${essai}
@@ -15,11 +20,13 @@ foreach(essai window startup combos drawing captures)
     ${CMAKE_CURRENT_SOURCE_DIR}/test_window_main.cpp)
   target_include_directories(test_${essai} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(test_${essai} PRIVATE vantor_app_ui korvane_enregistreur Qt6::Test GTest::gtest)
-  gtest_discover_tests(test_${essai}
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 60)
+  vantor_window_test(test_${essai} 60)
 endforeach()
 target_compile_definitions(test_captures PRIVATE VANTOR_CAPTURES_DIR="${CMAKE_BINARY_DIR}/screenshots")
 
+if(WIN32)
+  return()
+endif()
 # What the X11 desktop is told (captions, window class): the window on the xcb platform against
 # an Xvfb server of the test's own, read back with xprop; skipped where either is missing.
 add_executable(test_caption ${CMAKE_CURRENT_SOURCE_DIR}/test_caption.cpp)

@@ -1,0 +1,21 @@
+# The window under Wine through korvane.dll and COM1, against the Linux simulator with sensors at
+# addresses 1 and 5 on the line that COM1's device leads to.
+add_executable(test_fenetre_com
+  ${CMAKE_CURRENT_SOURCE_DIR}/test_fenetre_com.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/test_window_main.cpp)
+target_include_directories(test_fenetre_com PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(test_fenetre_com PRIVATE vantor_app_ui korvane Qt6::Test GTest::gtest)
+add_test(NAME test_fenetre_com
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/wine/sim-on-port com1 --id 1 --id 5 --
+          ${PROJECT_SOURCE_DIR}/tests/wine/wine-as-user wine $<TARGET_FILE:test_fenetre_com>)
+set_tests_properties(test_fenetre_com PROPERTIES TIMEOUT 120
+  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;WINEQT_QPA_FONTDIR=${vantor_wine_fonts}")
+
+# Qt is linked statically here: each test program carries the offscreen platform it runs on.
+get_property(vantor_window_tests DIRECTORY PROPERTY BUILDSYSTEM_TARGETS)
+foreach(essai IN LISTS vantor_window_tests)
+  get_target_property(genre ${essai} TYPE)
+  if(genre STREQUAL "EXECUTABLE")
+    qt_import_plugins(${essai} INCLUDE Qt6::QOffscreenIntegrationPlugin)
+  endif()
+endforeach()
