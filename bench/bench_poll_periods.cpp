@@ -41,7 +41,8 @@ void Rapporte(const TSuivi& suivi)
         std::printf("%-13s no poll\n", suivi.nom);
         return;
     }
-    const double moyenne = std::accumulate(periodes.begin(), periodes.end(), 0.0) / static_cast<double>(periodes.size());
+    const double moyenne =
+        std::accumulate(periodes.begin(), periodes.end(), 0.0) / static_cast<double>(periodes.size());
     std::printf("%-13s %4zu polls  period mean %7.1f ms  min %7.1f  max %7.1f  (timer %d ms)\n", suivi.nom,
                 suivi.instants.size(), moyenne, *std::min_element(periodes.begin(), periodes.end()),
                 *std::max_element(periodes.begin(), periodes.end()), suivi.minuterie->interval());

@@ -111,12 +111,13 @@ TEST_F(FenetreCom, TheBusScanFindsBothSensors)
 TEST_F(FenetreCom, ClosingWritesTheDesignValuesBesideTheProgram)
 {
     EXPECT_TRUE(fenetre->close());
-    EXPECT_EQ(Lit(Beside()), "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Configuration>\r\n"
-                             "  <FenetrePrincipale>\r\n    <FormVersion>0</FormVersion>\r\n"
-                             "    <ChoixPort_ItemIndex>-1</ChoixPort_ItemIndex>\r\n"
-                             "    <ChoixParite_ItemIndex>2</ChoixParite_ItemIndex>\r\n"
-                             "    <ChoixBR_ItemIndex>3</ChoixBR_ItemIndex>\r\n"
-                             "    <EditId_Value>1</EditId_Value>\r\n  </FenetrePrincipale>\r\n</Configuration>\r\n");
+    EXPECT_EQ(Lit(Beside()),
+              "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Configuration>\r\n"
+              "  <FenetrePrincipale>\r\n    <FormVersion>0</FormVersion>\r\n"
+              "    <ChoixPort_ItemIndex>-1</ChoixPort_ItemIndex>\r\n"
+              "    <ChoixParite_ItemIndex>2</ChoixParite_ItemIndex>\r\n"
+              "    <ChoixBR_ItemIndex>3</ChoixBR_ItemIndex>\r\n"
+              "    <EditId_Value>1</EditId_Value>\r\n  </FenetrePrincipale>\r\n</Configuration>\r\n");
 }
 
 }  // namespace
