@@ -133,9 +133,10 @@ bool TFenetrePrincipale::ReglagesRestaures() const
 
 void TFenetrePrincipale::PrepareWidgets()
 {
-    // Fixed single border: neither resizable nor maximisable.
+    // Fixed single border: neither resizable nor maximisable. On Windows the thin border also tells
+    // the desktop so, which then offers no sizing border (other platforms ignore the hint).
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(472, 424);
 
     // Pages marked in the description keep their tab hidden.

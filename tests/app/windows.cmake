@@ -9,9 +9,23 @@ add_test(NAME test_fenetre_com
   COMMAND ${PROJECT_SOURCE_DIR}/tests/wine/sim-on-port com1 --id 1 --id 5 --
           ${PROJECT_SOURCE_DIR}/tests/wine/wine-as-user wine $<TARGET_FILE:test_fenetre_com>)
 set_tests_properties(test_fenetre_com PROPERTIES TIMEOUT 120
-  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;WINEQT_QPA_FONTDIR=${vantor_wine_fonts}")
+  ENVIRONMENT "WINEQT_QPA_PLATFORM=offscreen;WINEQT_QPA_FONTDIR=${vantor_wine_fonts}")
 
-# Qt is linked statically here: each test program carries the offscreen platform it runs on.
+# What the Windows desktop is told: the window on Qt's windows platform, which Wine draws through
+# a private Xvfb server.
+add_executable(test_legende_win
+  ${CMAKE_CURRENT_SOURCE_DIR}/test_legende_win.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/test_window_main.cpp)
+target_include_directories(test_legende_win PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(test_legende_win PRIVATE vantor_app_ui korvane_enregistreur Qt6::Test GTest::gtest)
+add_test(NAME test_legende_win
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/wine/with-xvfb
+          ${PROJECT_SOURCE_DIR}/tests/wine/wine-as-user wine $<TARGET_FILE:test_legende_win>)
+set_tests_properties(test_legende_win PROPERTIES TIMEOUT 120
+  ENVIRONMENT "WINEQT_QPA_PLATFORM=windows;WINEQT_QPA_FONTDIR=${vantor_wine_fonts}")
+
+# Qt is linked statically here: each test program carries the offscreen platform beside the
+# windows one.
 get_property(vantor_window_tests DIRECTORY PROPERTY BUILDSYSTEM_TARGETS)
 foreach(essai IN LISTS vantor_window_tests)
   get_target_property(genre ${essai} TYPE)
