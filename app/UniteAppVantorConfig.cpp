@@ -51,7 +51,7 @@ void LitReglage(TFenetrePrincipale& fenetre, QWidget* champ, const TRequete& req
 }
 
 // An identity read: its text in the label, or the placeholder and then the failure's message.
-void MontreIdentite(TFenetrePrincipale& fenetre, QLabel* label, TResultCode res, const QString& texte)
+void MontreIdentite(TFenetrePrincipale& fenetre, TLabelDroite* label, TResultCode res, const QString& texte)
 {
     label->setText(texte);
     Signale(fenetre, res);

@@ -89,6 +89,26 @@ TEST_F(Config, IdentityOperationsApplyEditIdFirst)
     EXPECT_TRUE(erreurs.isEmpty());
 }
 
+// The identity labels grow to the left to show the whole value read, their right edge fixed.
+TEST_F(Config, IdentityValuesAreShownWholeBesideTheirButtons)
+{
+    const int droiteVersion = ui().LabelVersion->geometry().right();
+    const int droiteSerie = ui().LabelNumSerie->geometry().right();
+    enregistreur::AjouteReponse("ReadInputRegisters", kResOk, {0x01, 0x0A});
+    enregistreur::AjouteReponse("ReadHoldingRegisters", kResOk, {0x41, 0x42, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36});
+    QTest::mouseClick(ui().BoutLitVersion, Qt::LeftButton);
+    QTest::mouseClick(ui().BoutLitNumSerie, Qt::LeftButton);
+    for (TLabelDroite* label : {ui().LabelVersion, ui().LabelNumSerie}) {
+        SCOPED_TRACE(label->objectName().toStdString());
+        const QFontMetrics mesure(label->font());
+        EXPECT_GE(label->width(), mesure.horizontalAdvance(label->text()));
+        EXPECT_EQ(label->size(), label->sizeHint());
+    }
+    EXPECT_EQ(ui().LabelVersion->geometry().right(), droiteVersion);
+    EXPECT_EQ(ui().LabelNumSerie->geometry().right(), droiteSerie);
+    EXPECT_TRUE(erreurs.isEmpty());
+}
+
 // --- filter ----------------------------------------------------------------------------------
 
 TEST_F(Config, FilterWriteSendsSixTruncatedWordsInOrder)
