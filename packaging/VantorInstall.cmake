@@ -18,6 +18,9 @@ else()
   set(VANTOR_SYSTEM_PKGCONFIGDIR ${VANTOR_SYSTEM_PREFIX}/lib/pkgconfig)
 endif()
 
+# The program's entry in the desktop's menu (Linux) and the Start menu (Windows).
+set(VANTOR_MENU_NAME "KELDRA Vantor demo application")
+
 # The components: the programs and the library they load, the C header and link-time name, what
 # only the portable folder holds, and the system integration.
 set(VANTOR_COMPONENT_RUNTIME Runtime)
