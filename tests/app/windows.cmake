@@ -5,6 +5,10 @@ add_executable(test_fenetre_com
   ${CMAKE_CURRENT_SOURCE_DIR}/test_window_main.cpp)
 target_include_directories(test_fenetre_com PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(test_fenetre_com PRIVATE vantor_app_ui korvane Qt6::Test GTest::gtest)
+# A folder of its own, with the DLL beside the program, for the settings file it writes there.
+set_target_properties(test_fenetre_com PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/fenetre_com)
+add_custom_command(TARGET test_fenetre_com POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:korvane> $<TARGET_FILE_DIR:test_fenetre_com>)
 add_test(NAME test_fenetre_com
   COMMAND ${PROJECT_SOURCE_DIR}/tests/wine/sim-on-port com1 --id 1 --id 5 --
           ${PROJECT_SOURCE_DIR}/tests/wine/wine-as-user wine $<TARGET_FILE:test_fenetre_com>)
@@ -33,3 +37,7 @@ foreach(essai IN LISTS vantor_window_tests)
     qt_import_plugins(${essai} INCLUDE Qt6::QOffscreenIntegrationPlugin)
   endif()
 endforeach()
+
+# The folders these tests write to; scripts/test-windows gives them to the user Wine runs as.
+file(WRITE ${CMAKE_BINARY_DIR}/wine-writable-folders
+  "${CMAKE_BINARY_DIR}/screenshots\n${CMAKE_CURRENT_BINARY_DIR}/settings\n${CMAKE_CURRENT_BINARY_DIR}/fenetre_com\n")
