@@ -30,7 +30,8 @@ TEST(BureauWindows, TheWindowIsKnownByItsExactCaptionWithAFixedFrame)
     TFenetrePrincipale& f = essai.Cree();
     EXPECT_EQ(::FindWindowW(nullptr, kLegende), nullptr);
     f.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    // Wine starts its desktop process for the first window: a generous bound.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f, 20000));
 
     const HWND fenetre = ::FindWindowW(nullptr, kLegende);
     ASSERT_NE(fenetre, nullptr);
