@@ -135,7 +135,7 @@ TEST_F(CliLecture, FaultsGiveTheirMessages)
 TEST_F(CliLecture, SlowButTimelyAnswersAndAnEchoingAdapterAreRead)
 {
     auto& s = bus.AddSensor(1);
-    s.SetFaults({.delayMs = 25});
+    s.SetFaults({.delayMs = 10});  // late, yet well inside the 41 ms silence
     EXPECT_EQ(Cli("info", {"--id", "1"}).statut, 0);
     s.SetFaults({.delayMs = 120});  // beyond the driver's read time-out
     EXPECT_EQ(Cli("info", {"--id", "1"}).erreurs, "vantor-cli: No detected sensor\n");

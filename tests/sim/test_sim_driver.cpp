@@ -126,7 +126,7 @@ TEST_F(SimDriver, FaultsBecomeTheirResultCodes)
     const std::int32_t r = Read(MODBUS_ReadHoldingRegisters, 6, 1);
     EXPECT_TRUE(r == -2 || r == -4) << r;
     // A late answer within the driver's silence time still counts.
-    sensor.SetFaults({.delayMs = 20});
+    sensor.SetFaults({.delayMs = 10});
     EXPECT_EQ(Read(MODBUS_ReadHoldingRegisters, 6, 1), 0);
     EXPECT_EQ(text, "01 01");
     sensor.SetFaults({});
