@@ -6,7 +6,11 @@
 #   apt_install_foreign ARCH PKG:ARCH...     the same for a foreign architecture, added to dpkg
 #                                            only for the attempt
 #
-# Both return 1 when a package cannot be installed, after naming it with apt's reason; the
+#   apt_source_stanzas [ETC]                 the machine's binary sources as source indexes: each
+#   apt_source_lines [ETC]                   deb822 stanza of type deb, and each one-line "deb"
+#                                            entry (ETC: /etc/apt unless given)
+#
+# Both installers return 1 when a package cannot be installed, after naming it with apt's reason; the
 # caller decides whether that ends its run. apt is never left failing: an index that cannot be
 # loaded is retried, then left as it is when the packages needed can be installed from what is
 # there, and a foreign architecture whose packages did not install is removed again.
@@ -108,4 +112,34 @@ apt_install_foreign() {
     apt_refresh >/dev/null 2>&1 || true
   fi
   return 1
+}
+
+# With every binary source as a source index, the version of a package is found whichever suite
+# holds it (the release, its updates or its security archive). Comments are left out.
+apt_source_stanzas() {
+  local f
+  for f in "${1:-/etc/apt}"/sources.list.d/*.sources; do
+    [[ -f $f ]] || continue
+    awk 'BEGIN { RS = ""; FS = "\n" }
+      {
+        out = ""; keep = 0
+        for (i = 1; i <= NF; i++) {
+          line = $i
+          if (line ~ /^#/) continue
+          if (line ~ /^Types:/) {
+            if ((" " substr(line, 7) " ") ~ /[ \t]deb[ \t]/) keep = 1
+            line = "Types: deb-src"
+          }
+          out = out line "\n"
+        }
+        if (keep) printf "%s\n", out
+      }' "$f"
+  done
+}
+apt_source_lines() {
+  local f
+  for f in "${1:-/etc/apt}"/sources.list "${1:-/etc/apt}"/sources.list.d/*.list; do
+    [[ -f $f ]] && sed -n 's/^[[:space:]]*deb[[:space:]]\{1,\}/deb-src /p' "$f"
+  done
+  return 0
 }
