@@ -6,6 +6,7 @@
 ;
 ;   VantorSetup-VERSION-x64.exe [/S] [/D=FOLDER]      /S: silent, /D: another folder (last)
 ;   Uninstall.exe [/S]                                in the program folder
+; Both end with exit code 2, having changed nothing, while AppVantor.exe runs from the folder.
 
 Unicode true
 Target amd64-unicode
@@ -45,6 +46,27 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
+; A running program's files can be neither replaced nor removed: the user is asked to close it
+; first, and a silent run ends with exit code 2, having changed nothing. Windows refuses a running
+; executable's opening for writing (a sharing violation); the open changes nothing in the file.
+!macro PROGRAM_CLOSED
+  ${Do}
+    ClearErrors
+    ${IfNot} ${FileExists} "$INSTDIR\AppVantor.exe"
+      ${Break}
+    ${EndIf}
+    FileOpen $0 "$INSTDIR\AppVantor.exe" a
+    ${IfNot} ${Errors}
+      FileClose $0
+      ${Break}
+    ${EndIf}
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
+      "KELDRA Vantor is running. Close it, then choose Retry." /SD IDCANCEL IDRETRY program_closed_retry
+    Abort
+    program_closed_retry:
+  ${Loop}
+!macroend
+
 Function .onInit
   ${IfNot} ${RunningX64}
     MessageBox MB_OK|MB_ICONSTOP "KELDRA Vantor ${VERSION} needs 64-bit Windows." /SD IDOK
@@ -52,6 +74,7 @@ Function .onInit
   ${EndIf}
   SetShellVarContext current
   SetRegView 64
+  !insertmacro PROGRAM_CLOSED
 FunctionEnd
 
 Section "Program"
@@ -79,6 +102,7 @@ SectionEnd
 Function un.onInit
   SetShellVarContext current
   SetRegView 64
+  !insertmacro PROGRAM_CLOSED
 FunctionEnd
 
 ; Removes what the installer put there and nothing else: the settings file AppVantor.xml (the
