@@ -23,7 +23,7 @@ add_executable(test_legende_win
 target_include_directories(test_legende_win PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(test_legende_win PRIVATE vantor_app_ui korvane_enregistreur Qt6::Test GTest::gtest)
 add_test(NAME test_legende_win
-  COMMAND ${PROJECT_SOURCE_DIR}/tests/wine/with-xvfb
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/wine/with-xvfb ${PROJECT_SOURCE_DIR}/tests/wine/on-display-session
           ${PROJECT_SOURCE_DIR}/tests/wine/wine-as-user wine $<TARGET_FILE:test_legende_win>)
 set_tests_properties(test_legende_win PROPERTIES TIMEOUT 120
   ENVIRONMENT "WINEQT_QPA_PLATFORM=windows;WINEQT_QPA_FONTDIR=${vantor_wine_fonts}")
