@@ -7,10 +7,9 @@
 # Makes the prefix and names each port's Unix device in its Ports key
 # (HKLM\Software\Wine\Ports). Wine's mount manager applies the key when the server starts (a
 # dosdevices/comN made by hand is rewritten at start-up on a machine with /dev/ttyS0), so the
-# server is started again once the key is set, and the mapping is checked. One server is then kept
-# for the run, its own messages in LOG, and Wine's background processes are started away from
-# the caller's output pipes (they live as long as the server, and a program run later would
-# otherwise hand them its pipe and wait for them). Wine runs as tests/wine/wine-as-user says.
+# server is started again once the key is set (tests/wine/wine-session, its messages in LOG), and
+# the mapping is checked. That server is then kept for the run. Wine runs as
+# tests/wine/wine-as-user says.
 # Returns 1, with a message, when the prefix cannot be made or a port is not mapped.
 wine_prefix_with_ports() {
   local log=$1 port device
@@ -29,9 +28,7 @@ wine_prefix_with_ports() {
       return 1
     fi
   done
-  "$as_user" wineserver -w
-  "$as_user" wineserver -p 2>>"$log" >&2
-  "$as_user" wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+  "$(dirname "$as_user")/wine-session" "${DISPLAY:-}" "$log"
   for port in "$@"; do
     device=${port%%=*}
     device=$WINEPREFIX/dosdevices/${device,,}
